@@ -1,0 +1,147 @@
+#include "dircmp/compare_directories.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/exit_run.h"
+#include "cli/run_options.h"
+#include "cli/run_state.h"
+#include "dircmp/compare_entry.h"
+#include "dircmp/listing_title.h"
+#include "dircmp/read_directory.h"
+#include "dircmp/run_child_comparison.h"
+
+namespace {
+
+// Set by the first summary header of this process, so that every later
+// section is set off by an empty line and the recursion by a form feed.
+bool summary_started = false;
+
+enum listing_side { FIRST_SIDE, SECOND_SIDE };
+
+dir_path side_path(listing_side side) {
+  return side == FIRST_SIDE ? dir_path{state.path1, state.path1_end}
+                            : dir_path{state.path2, state.path2_end};
+}
+
+// The directory as the command line named it: the buffer without the
+// appended "/" and whatever name stands behind it.
+int dir_precision(dir_path dir) { return static_cast<int>(dir.end - dir.buffer - 1); }
+
+void check_start() {
+  if (options.output_format == FMT_IFDEF) {
+    fputs("varn: can't specify -I with directories\n", stderr);
+    exit_run();
+  }
+  if (options.output_format == FMT_EDIT &&
+      (options.long_listing != 0 || options.report_identical != 0)) {
+    fputs("varn: warning: shouldn't give -s or -l with -e\n", stderr);
+  }
+}
+
+// Turns the operands into directory path buffers; child runs get the entry
+// paths these buffers hold through the last two entries of arg_vector.
+void set_up_path_buffers() {
+  const dir_path first = make_dir_path(state.path1);
+  const dir_path second = make_dir_path(state.path2);
+  state.path1 = first.buffer;
+  state.path1_end = first.end;
+  state.path2 = second.buffer;
+  state.path2_end = second.end;
+  int count = 0;
+  while (state.arg_vector[count] != nullptr) ++count;
+  state.arg_vector[count - 2] = state.path1;
+  state.arg_vector[count - 1] = state.path2;
+}
+
+void report_only_in(dir_entry& entry, listing_side side) {
+  if (options.long_listing != 0) {
+    entry.flags |= ENTRY_ONLY;
+    return;
+  }
+  if (options.output_format != FMT_NORMAL && options.output_format != FMT_CONTEXT) return;
+  const dir_path dir = side_path(side);
+  printf("Only in %.*s: %s\n", dir_precision(dir), dir.buffer, entry.name);
+}
+
+void walk_listings(dir_entry* first, dir_entry* second) {
+  for (;;) {
+    while (first->name != nullptr && skip_entry_name(first->name)) ++first;
+    if (second->name != nullptr && skip_entry_name(second->name)) {
+      ++second;
+      continue;
+    }
+    if (first->name == nullptr && second->name == nullptr) return;
+    if (first->name == nullptr) {
+      report_only_in(*second++, SECOND_SIDE);
+    } else if (second->name == nullptr) {
+      report_only_in(*first++, FIRST_SIDE);
+    } else {
+      const int order = strcmp(first->name, second->name);
+      if (order < 0) {
+        report_only_in(*first++, FIRST_SIDE);
+      } else if (order == 0) {
+        compare_entry(*first++);
+        ++second;
+      } else {
+        report_only_in(*second++, SECOND_SIDE);
+      }
+    }
+  }
+}
+
+// One summary section: the header, then every entry carrying flag. The
+// header format takes one directory ("Only in") or both; a section without
+// such an entry prints nothing.
+void print_flagged_entries(const dir_entry* listing, uint64_t flag, const char* header,
+                           dir_path dir1, dir_path dir2) {
+  bool header_printed = false;
+  for (const dir_entry* entry = listing; entry->name != nullptr; ++entry) {
+    if ((entry->flags & flag) == 0) continue;
+    if (!header_printed) {
+      if (summary_started) putchar('\n');
+      summary_started = true;
+      printf(header, dir_precision(dir1), dir1.buffer, dir_precision(dir2), dir2.buffer);
+      fputs(":\n", stdout);
+      header_printed = true;
+    }
+    printf("\t%s\n", entry->name);
+  }
+}
+
+void print_summaries(const dir_entry* first, const dir_entry* second) {
+  const dir_path dir1 = side_path(FIRST_SIDE);
+  const dir_path dir2 = side_path(SECOND_SIDE);
+  print_flagged_entries(first, ENTRY_ONLY, "Only in %.*s", dir1, dir2);
+  print_flagged_entries(second, ENTRY_ONLY, "Only in %.*s", dir2, dir1);
+  print_flagged_entries(first, ENTRY_SAME, "Common identical files in %.*s and %.*s", dir1, dir2);
+  print_flagged_entries(first, ENTRY_BINARY, "Binary files which differ in %.*s and %.*s", dir1,
+                        dir2);
+  print_flagged_entries(first, ENTRY_DIRECTORY, "Common subdirectories of %.*s and %.*s", dir1,
+                        dir2);
+}
+
+// A child run for every common subdirectory, which recurses in its turn.
+void enter_subdirectories(const dir_entry* first) {
+  if (summary_started) putchar('\f');
+  for (const dir_entry* entry = first; entry->name != nullptr; ++entry) {
+    if ((entry->flags & ENTRY_DIRECTORY) == 0) continue;
+    // The name fitted both buffers when compare_entry marked it.
+    strcpy(state.path1_end, entry->name);
+    strcpy(state.path2_end, entry->name);
+    run_child_comparison(nullptr);
+  }
+}
+
+}  // namespace
+
+void compare_directories() {
+  check_start();
+  build_listing_title(state.arg_vector);
+  set_up_path_buffers();
+  dir_entry* first = read_directory(state.path1);
+  dir_entry* second = read_directory(state.path2);
+  walk_listings(first, second);
+  if (options.long_listing != 0) print_summaries(first, second);
+  if (options.recursive != 0) enter_subdirectories(first);
+}

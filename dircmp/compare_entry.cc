@@ -1,0 +1,152 @@
+#include "dircmp/compare_entry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/run_options.h"
+#include "cli/run_state.h"
+#include "dircmp/ed_heading.h"
+#include "dircmp/listing_title.h"
+#include "dircmp/run_child_comparison.h"
+#include "engine/looks_like_text.h"
+
+namespace {
+
+constexpr int BLOCK_SIZE = 1024;
+
+// The two open entries of one pair.
+struct entry_pair {
+  int fd1;
+  int fd2;
+  struct stat stat1;
+  struct stat stat2;
+};
+
+void close_pair(const entry_pair& pair) {
+  close(pair.fd1);
+  close(pair.fd2);
+}
+
+// Both entry paths must fit their buffers before a name is copied there.
+bool place_entry_name(const char* name) {
+  const dir_path dirs[2] = {{state.path1, state.path1_end}, {state.path2, state.path2_end}};
+  for (const dir_path& dir : dirs) {
+    if (!entry_path_fits(dir, name)) {
+      report_long_entry_path(dir, name);
+      return false;
+    }
+  }
+  strcpy(state.path1_end, name);
+  strcpy(state.path2_end, name);
+  return true;
+}
+
+// Opens without waiting, so that a FIFO does not hold up the walk.
+int open_entry(const char* path) {
+  const int fd = open(path, O_RDONLY | O_NONBLOCK);
+  if (fd < 0) perror(path);
+  return fd;
+}
+
+bool stat_entry(int fd, const char* path, struct stat* status) {
+  if (fstat(fd, status) == 0) return true;
+  perror(path);
+  return false;
+}
+
+// Equal sizes are checked first, so files of different sizes cost no read.
+bool same_regular_contents(const entry_pair& pair) {
+  if (pair.stat1.st_size != pair.stat2.st_size) return false;
+  char block1[BLOCK_SIZE];
+  char block2[BLOCK_SIZE];
+  for (;;) {
+    const ssize_t n1 = read(pair.fd1, block1, BLOCK_SIZE);
+    const ssize_t n2 = read(pair.fd2, block2, BLOCK_SIZE);
+    if (n1 < 0 || n2 < 0 || n1 != n2) return false;
+    if (n1 == 0) return true;
+    if (memcmp(block1, block2, static_cast<size_t>(n1)) != 0) return false;
+  }
+}
+
+bool are_identical(const entry_pair& pair) {
+  const mode_t type1 = pair.stat1.st_mode & S_IFMT;
+  const mode_t type2 = pair.stat2.st_mode & S_IFMT;
+  if (type1 != type2) return false;
+  if (type1 == S_IFREG) return same_regular_contents(pair);
+  // Special files of one type: the same when they stand for the same device.
+  return pair.stat1.st_rdev == pair.stat2.st_rdev;
+}
+
+void report_common_subdirectory(dir_entry& entry) {
+  entry.flags = ENTRY_DIRECTORY;
+  if (options.long_listing == 0 && options.output_format != FMT_EDIT) {
+    printf("Common subdirectories: %s and %s\n", state.path1, state.path2);
+  }
+}
+
+void report_identical(dir_entry& entry) {
+  if (options.report_identical == 0) return;
+  if (options.long_listing != 0) entry.flags = ENTRY_SAME;
+  else printf("Files %s and %s are identical\n", state.path1, state.path2);
+}
+
+void report_binary(dir_entry& entry) {
+  if (options.long_listing != 0) {
+    entry.flags |= ENTRY_BINARY;
+  } else if (options.output_format == FMT_NORMAL || options.output_format == FMT_CONTEXT) {
+    printf("Binary files %s and %s differ\n", state.path1, state.path2);
+  }
+}
+
+// Differing text files: the child run prints the changes.
+void compare_text_pair(const dir_entry& entry) {
+  state.changes_found = 1;
+  if (options.long_listing != 0) {
+    run_child_comparison(listing_title);
+  } else if (options.output_format == FMT_EDIT) {
+    // A here-document that feeds the pair's script to ed on the entry.
+    fputs(ed_heading(entry.name).c_str(), stdout);
+    run_child_comparison(nullptr);
+    fputs("w\nq\n-*-END-*-\n", stdout);
+  } else {
+    printf("%s%s %s\n", listing_title, state.path1, state.path2);
+    run_child_comparison(nullptr);
+  }
+}
+
+}  // namespace
+
+void compare_entry(dir_entry& entry) {
+  if (!place_entry_name(entry.name)) return;
+  entry_pair pair{};
+  pair.fd1 = open_entry(state.path1);
+  if (pair.fd1 < 0) return;
+  pair.fd2 = open_entry(state.path2);
+  if (pair.fd2 < 0) {
+    close(pair.fd1);
+    return;
+  }
+  if (!stat_entry(pair.fd1, state.path1, &pair.stat1) ||
+      !stat_entry(pair.fd2, state.path2, &pair.stat2)) {
+    close_pair(pair);
+    return;
+  }
+  if (S_ISDIR(pair.stat1.st_mode) && S_ISDIR(pair.stat2.st_mode)) {
+    report_common_subdirectory(entry);
+    close_pair(pair);
+    return;
+  }
+  if (are_identical(pair)) {
+    report_identical(entry);
+    close_pair(pair);
+    return;
+  }
+  const bool text = looks_like_text(pair.fd1) && looks_like_text(pair.fd2);
+  close_pair(pair);
+  if (text) compare_text_pair(entry);
+  else report_binary(entry);
+}

@@ -1,0 +1,95 @@
+#include "dircmp/read_directory.h"
+
+#include <dirent.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/exit_run.h"
+#include "cli/run_options.h"
+
+namespace {
+
+[[noreturn]] void ran_out_of_memory() {
+  fputs("varn: ran out of memory\n", stderr);
+  exit_run();
+}
+
+char* copy_entry_name(const char* name) {
+  const size_t size = strlen(name) + 1;
+  char* copy = static_cast<char*>(malloc(size));
+  if (copy == nullptr) {
+    fputs("varn: out of memory\n", stderr);
+    exit_run();
+  }
+  memcpy(copy, name, size);
+  return copy;
+}
+
+}  // namespace
+
+dir_entry* read_directory(const char* path) {
+  DIR* dir = opendir(path);
+  if (dir == nullptr) {
+    report_path_error(path);
+    exit_run();
+  }
+  dir_entry* listing = static_cast<dir_entry*>(malloc(sizeof(dir_entry)));
+  if (listing == nullptr) ran_out_of_memory();
+  size_t count = 0;
+  // The end of the directory and a read error both end the listing.
+  while (dirent* found = readdir(dir)) {
+    listing[count].flags = 0;
+    listing[count].name = copy_entry_name(found->d_name);
+    // Always room for one entry more than the listing holds: the terminator.
+    void* grown = realloc(listing, (count + 2) * sizeof(dir_entry));
+    if (grown == nullptr) ran_out_of_memory();
+    listing = static_cast<dir_entry*>(grown);
+    ++count;
+  }
+  listing[count].flags = 0;
+  listing[count].name = nullptr;
+  closedir(dir);
+  qsort(listing, count, sizeof(dir_entry), compare_entry_names);
+  return listing;
+}
+
+int compare_entry_names(const void* a, const void* b) {
+  return strcmp(static_cast<const dir_entry*>(a)->name, static_cast<const dir_entry*>(b)->name);
+}
+
+bool skip_entry_name(const char* name) {
+  if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return true;
+  return options.start_name != nullptr && strcmp(options.start_name, name) > 0;
+}
+
+dir_path make_dir_path(const char* path) {
+  const size_t length = strlen(path);
+  // The path, the "/" and the terminator must fit.
+  if (length + 2 > DIR_PATH_SIZE) {
+    fprintf(stderr, "varn: %s: %s\n", path, strerror(ENAMETOOLONG));
+    exit_run();
+  }
+  char* buffer = static_cast<char*>(malloc(DIR_PATH_SIZE));
+  if (buffer == nullptr) {
+    fputs("varn: ran out of memory\n", stderr);
+    exit(1);
+  }
+  memcpy(buffer, path, length);
+  buffer[length] = '/';
+  buffer[length + 1] = '\0';
+  return dir_path{buffer, buffer + length + 1};
+}
+
+bool entry_path_fits(dir_path dir, const char* name) {
+  const size_t room = static_cast<size_t>(dir.buffer + DIR_PATH_SIZE - dir.end);
+  return strlen(name) < room;
+}
+
+void report_long_entry_path(dir_path dir, const char* name) {
+  // The buffer may still hold an earlier name behind the insertion point.
+  fprintf(stderr, "%.*s%s: %s\n", static_cast<int>(dir.end - dir.buffer), dir.buffer, name,
+          strerror(ENAMETOOLONG));
+}

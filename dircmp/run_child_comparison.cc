@@ -1,0 +1,114 @@
+#include "dircmp/run_child_comparison.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "build_paths.h"
+#include "cli/exec_installed.h"
+#include "cli/exit_run.h"
+#include "cli/run_state.h"
+#include "dircmp/listing_title.h"
+
+namespace {
+
+char pager_name[] = "pr";
+char header_option[] = "-h";
+char form_feed_option[] = "-f";
+
+}  // namespace
+
+char* pager_args[5] = {pager_name, header_option, nullptr, form_feed_option, nullptr};
+
+namespace {
+
+// Descriptors of the pipe from the comparison process to the pager.
+struct pager_pipe {
+  int read_end;
+  int write_end;
+};
+
+pager_pipe make_pager_pipe() {
+  int fds[2];
+  if (pipe(fds) != 0) {
+    fprintf(stderr, "varn: %s\n", strerror(errno));
+    exit_run();
+  }
+  return pager_pipe{fds[0], fds[1]};
+}
+
+void close_pipe(pager_pipe p) {
+  close(p.read_end);
+  close(p.write_end);
+}
+
+void start_pager(pager_pipe p) {
+  const pid_t pid = fork();
+  if (pid < 0) {
+    fputs("No more processes", stderr);
+    exit_run();
+  }
+  if (pid > 0) return;
+  dup2(p.read_end, 0);
+  close_pipe(p);
+  exec_installed(OVARN_PAGER_PATH, pager_args);
+  perror(OVARN_PAGER_PATH);
+  exit_run();
+}
+
+pid_t start_comparison(const pager_pipe* p) {
+  const pid_t pid = fork();
+  if (pid < 0) {
+    fputs("varn: No more processes\n", stderr);
+    exit_run();
+  }
+  if (pid > 0) return pid;
+  if (p != nullptr) {
+    dup2(p->write_end, 1);
+    close_pipe(*p);
+  }
+  exec_installed(OVARN_PROGRAM_PATH, state.arg_vector);
+  perror(OVARN_PROGRAM_PATH);
+  exit_run();
+}
+
+// Waits until the comparison process has ended. A wait that cannot succeed
+// any more (no child left) ends the loop too.
+void wait_for(pid_t comparison) {
+  for (;;) {
+    const pid_t done = wait(nullptr);
+    if (done == comparison) return;
+    if (done < 0 && errno != EINTR) return;
+  }
+}
+
+// Reaps the pager and any other child that is left.
+void wait_for_all() {
+  for (;;) {
+    if (wait(nullptr) < 0 && errno != EINTR) return;
+  }
+}
+
+}  // namespace
+
+void run_child_comparison(char* title) {
+  pager_args[2] = title;
+  // Everything printed so far comes out before anything of the children.
+  fflush(stdout);
+  if (title == nullptr) {
+    wait_for(start_comparison(nullptr));
+    wait_for_all();
+    return;
+  }
+  complete_listing_title(state.path1, state.path2);
+  const pager_pipe p = make_pager_pipe();
+  start_pager(p);
+  const pid_t comparison = start_comparison(&p);
+  // The pager sees the end of its input once the comparison process is gone.
+  close_pipe(p);
+  wait_for(comparison);
+  wait_for_all();
+}

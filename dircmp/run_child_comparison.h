@@ -1,0 +1,17 @@
+// Child runs of directory mode: the main program started again from its
+// install path on the pair of entry paths that state.path1 and state.path2
+// hold, optionally paged through pr.
+#ifndef OVARN_DIRCMP_RUN_CHILD_COMPARISON_H_
+#define OVARN_DIRCMP_RUN_CHILD_COMPARISON_H_
+
+// The pager's argument vector: "pr", "-h", the title, "-f", end.
+extern char* pager_args[5];
+
+// Flushes standard output, then runs the main program with state.arg_vector
+// and waits for it. With a title (listing_title), completes the title with
+// the two paths and pipes the child's output into pr with that page header.
+// Returns after every child has ended; a process or pipe that cannot be
+// created ends the run through exit_run.
+void run_child_comparison(char* title);
+
+#endif  // OVARN_DIRCMP_RUN_CHILD_COMPARISON_H_
