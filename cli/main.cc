@@ -1,0 +1,50 @@
+// The entry point of ovarn: options, operand lookup and dispatch.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "cli/exit_run.h"
+#include "cli/run_options.h"
+#include "cli/run_state.h"
+#include "dircmp/compare_directories.h"
+#include "engine/compare_files.h"
+
+namespace {
+
+// "-" stands for standard input and is not looked up: it counts as a regular
+// file until it is spooled.
+void look_up_operand(const char* path, struct stat* status) {
+  if (strcmp(path, "-") == 0) {
+    *status = {};
+    status->st_mode = S_IFREG;
+    return;
+  }
+  if (stat(path, status) != 0) {
+    report_path_error(path);
+    exit_run();
+  }
+}
+
+bool is_directory(const struct stat& status) { return S_ISDIR(status.st_mode); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  state.exit_status = 2;
+  state.arg_vector = argv;
+
+  parse_options(argc, argv);
+  if (options.hand_off != 0 && options.output_format != FMT_NORMAL) {
+    fputs("varn: -h doesn't support -e, -f, -n, -c, or -I\n", stderr);
+    exit_run();
+  }
+  look_up_operand(state.path1, &state.stat1);
+  look_up_operand(state.path2, &state.stat2);
+
+  if (is_directory(state.stat1) && is_directory(state.stat2)) {
+    compare_directories();
+    exit_run();
+  }
+  compare_regular_files();
+}

@@ -1,0 +1,3 @@
+#include "cli/run_state.h"
+
+run_state state;

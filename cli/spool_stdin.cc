@@ -1,0 +1,92 @@
+#include "cli/spool_stdin.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "cli/exit_run.h"
+#include "cli/run_state.h"
+
+namespace {
+
+const char spool_template[] = "/tmp/dXXXXX";
+const int caught_signals[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
+
+// Only async-signal-safe calls: remove the spool file and end with the
+// current status.
+void exit_on_signal(int) {
+  if (state.temp_path[0] != '\0') unlink(state.temp_path);
+  _exit(state.exit_status);
+}
+
+// Replaces the trailing X characters of name with random letters and digits.
+void fill_random_suffix(char* name) {
+  static const char alphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  size_t length = strlen(name);
+  unsigned char noise[16];
+  if (getrandom(noise, sizeof noise, 0) != static_cast<ssize_t>(sizeof noise)) {
+    unsigned seed = static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(getpid());
+    for (unsigned char& n : noise) n = static_cast<unsigned char>(rand_r(&seed));
+  }
+  for (size_t i = length, k = 0; i > 0 && name[i - 1] == 'X'; --i, ++k) {
+    name[i - 1] = alphabet[noise[k % sizeof noise] % (sizeof alphabet - 1)];
+  }
+}
+
+// mkstemp with a five-character suffix: a fresh name until one can be
+// created exclusively. Returns the descriptor, or -1 with errno set.
+int make_spool_file(char* name_out, size_t size) {
+  for (int attempt = 0; attempt < 10000; ++attempt) {
+    snprintf(name_out, size, "%s", spool_template);
+    fill_random_suffix(name_out);
+    int fd = open(name_out, O_RDWR | O_CREAT | O_EXCL, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+void block_caught_signals(int how) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : caught_signals) sigaddset(&set, s);
+  sigprocmask(how, &set, nullptr);
+}
+
+}  // namespace
+
+char* spool_stdin() {
+  for (int s : caught_signals) signal(s, exit_on_signal);
+
+  // The path counts as ours only once the file exists, and a signal must not
+  // see a file that is made but not yet recorded.
+  char name[sizeof state.temp_path];
+  block_caught_signals(SIG_BLOCK);
+  int fd = make_spool_file(name, sizeof name);
+  if (fd >= 0) memcpy(state.temp_path, name, sizeof name);
+  block_caught_signals(SIG_UNBLOCK);
+  if (fd < 0) {
+    report_path_error(spool_template);
+    exit_run();
+  }
+
+  char block[1024];
+  for (;;) {
+    ssize_t count = read(0, block, sizeof block);
+    if (count <= 0) break;
+    if (write(fd, block, count) != count) {
+      report_path_error(state.temp_path);
+      exit_run();
+    }
+  }
+  close(fd);
+  return state.temp_path;
+}

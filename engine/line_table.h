@@ -1,0 +1,30 @@
+// Line hashing and the per-file tables of line hashes.
+#ifndef OVARN_ENGINE_LINE_TABLE_H_
+#define OVARN_ENGINE_LINE_TABLE_H_
+
+#include <cstdint>
+#include <cstdio>
+
+struct line_entry {
+  int32_t view_pos;  // position within the pruned view (set by pruning)
+  int32_t key;       // the line's hash, always positive; later a class index
+};
+
+// The two fixed byte maps and the active one (fold_map under -i).
+extern const unsigned char identity_map[256];
+extern const unsigned char fold_map[256];
+extern const unsigned char* char_map;
+
+// Index 0 the old file, 1 the new file. Entry j (1..line_count) is line j;
+// each table has line_count + 3 entries.
+extern line_entry* line_table[2];
+extern int32_t line_count[2];
+
+// The hash of the stream's next line (at least 1), or 0 at end of file before
+// the line's newline.
+int32_t hash_next_line(FILE* stream);
+
+// Rewinds the stream and reads the whole file into line_table[file].
+void load_line_table(int file, FILE* stream);
+
+#endif  // OVARN_ENGINE_LINE_TABLE_H_

@@ -1,0 +1,168 @@
+// The change output driven from a hand-made match vector and offsets, so that
+// the formats are checked independently of the matching.
+#include "output/change_walk.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "cli/run_options.h"
+#include "cli/run_state.h"
+#include "engine/line_table.h"
+#include "engine/match_vector.h"
+#include "engine/verify_matches.h"
+#include "output/context_listing.h"
+#include "output/copy_out_lines.h"
+
+namespace {
+
+struct text_file {
+  std::string path;
+  std::vector<int64_t> offsets{0};
+
+  explicit text_file(const std::vector<std::string>& lines, const std::string& tail = "") {
+    char name[] = "/tmp/ovarn-walk-XXXXXX";
+    int fd = mkstemp(name);
+    path = name;
+    std::string all;
+    for (const auto& l : lines) {
+      all += l + "\n";
+      offsets.push_back(static_cast<int64_t>(all.size()));
+    }
+    all += tail;
+    if (write(fd, all.data(), all.size()) != static_cast<ssize_t>(all.size())) abort();
+    close(fd);
+  }
+  ~text_file() { unlink(path.c_str()); }
+  int32_t count() const { return static_cast<int32_t>(offsets.size()) - 1; }
+};
+
+// Runs the change output for old and new with the given pairings (element i
+// is the new line paired with old line i) and returns what it printed.
+std::string emit(int32_t format, const text_file& old_file, const text_file& new_file,
+                 std::vector<int32_t> pairs, const char* symbol = "NAME", int32_t context = 3,
+                 bool expand_tabs = false) {
+  options = run_options{};
+  options.expand_tabs = expand_tabs;
+  options.output_format = format;
+  options.context_lines = context;
+  options.ifdef_old = "";
+  options.ifdef_new = symbol;
+  options.paired_blocks = 1;
+  state = run_state{};
+  state.path1 = const_cast<char*>(old_file.path.c_str());
+  state.path2 = const_cast<char*>(new_file.path.c_str());
+  line_count[0] = old_file.count();
+  line_count[1] = new_file.count();
+  std::vector<int32_t> vector{0};
+  vector.insert(vector.end(), pairs.begin(), pairs.end());
+  vector.push_back(0);
+  match_vector = vector.data();
+  std::vector<int64_t> old_off = old_file.offsets, new_off = new_file.offsets;
+  old_offsets = old_off.data();
+  new_offsets = new_off.data();
+  open_block = 0;
+  context_count = 0;
+
+  ::testing::internal::CaptureStdout();
+  emit_changes();
+  fflush(stdout);
+  std::string out = ::testing::internal::GetCapturedStdout();
+  fclose(input_streams[0]);
+  fclose(input_streams[1]);
+  return out;
+}
+
+struct format_case {
+  int32_t format;
+  const char* expected;
+};
+
+TEST(EmitChanges, FirstWorkedExampleInEveryFormat) {
+  text_file old_file({"a", "b", "c", "d", "e"});
+  text_file new_file({"a", "c", "d", "X", "e", "f"});
+  const format_case cases[] = {
+      {FMT_NORMAL, "2d1\n< b\n4a4\n> X\n5a6\n> f\n"},
+      {FMT_EDIT, "5a\nf\n.\n4a\nX\n.\n2d\n"},
+      {FMT_REVERSE, "d2\na4\nX\n.\na5\nf\n.\n"},
+      {FMT_NUMBERED, "d2 1\na4 1\nX\na5 1\nf\n"},
+      {FMT_IFDEF,
+       "a\n#ifndef NAME\nb\n#endif NAME\nc\nd\n#ifdef NAME\nX\n#endif NAME\ne\n"
+       "#ifdef NAME\nf\n#endif NAME\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << c.format;
+    EXPECT_EQ(state.changes_found, 1);
+  }
+}
+
+TEST(EmitChanges, SecondWorkedExampleInEveryFormat) {
+  text_file old_file({"a", "b", "c"});
+  text_file new_file({"a", "x", "c"});
+  const format_case cases[] = {
+      {FMT_NORMAL, "2c2\n< b\n---\n> x\n"},
+      {FMT_EDIT, "2c\nx\n.\n"},
+      {FMT_REVERSE, "c2\nx\n.\n"},
+      {FMT_NUMBERED, "d2 1\na2 1\nx\n"},
+      {FMT_IFDEF, "a\n#ifndef NAME\nb\n#else NAME\nx\n#endif NAME\nc\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 3}), c.expected) << c.format;
+  }
+}
+
+TEST(EmitChanges, ContextListingGroupsChangesThatLieClose) {
+  text_file old_file({"a", "b", "c", "d", "e"});
+  text_file new_file({"a", "c", "d", "X", "e", "f"});
+  std::string out = emit(FMT_CONTEXT, old_file, new_file, {1, 0, 2, 3, 5}, "", 1);
+  // Skip the two header lines.
+  size_t body = out.find('\n', out.find('\n') + 1) + 1;
+  EXPECT_EQ(out.substr(body),
+            "***************\n*** 1,3 ****\n  a\n- b\n  c\n--- 1,2 ----\n"
+            "***************\n*** 4,5 ****\n--- 3,6 ----\n  d\n+ X\n  e\n+ f\n");
+  EXPECT_EQ(out.rfind("*** " + old_file.path + "\t", 0), 0u);
+}
+
+TEST(EmitChanges, EmptySidesPrintTheirBounds) {
+  text_file empty({});
+  text_file two({"x", "y"});
+  EXPECT_EQ(emit(FMT_NORMAL, empty, two, {}), "0a1,2\n> x\n> y\n");
+  EXPECT_EQ(emit(FMT_EDIT, empty, two, {}), "0a\nx\ny\n.\n");
+  EXPECT_EQ(emit(FMT_REVERSE, empty, two, {}), "a0\nx\ny\n.\n");
+  EXPECT_EQ(emit(FMT_NUMBERED, empty, two, {}), "a0 2\nx\ny\n");
+  EXPECT_EQ(emit(FMT_NORMAL, two, empty, {0, 0}), "1,2d0\n< x\n< y\n");
+  EXPECT_EQ(emit(FMT_EDIT, two, empty, {0, 0}), "1,2d\n");
+  EXPECT_EQ(emit(FMT_REVERSE, two, empty, {0, 0}), "d1 2\n");
+  EXPECT_EQ(emit(FMT_NUMBERED, two, empty, {0, 0}), "d1 2\n");
+}
+
+TEST(EmitChanges, MergedOutputCarriesTheOldTailAndNoSymbolBlocks) {
+  text_file old_file({"a", "b"}, "tail");
+  text_file new_file({"a", "x"}, "newtail");
+  EXPECT_EQ(emit(FMT_IFDEF, old_file, new_file, {1, 0}, ""),
+            "a\n#ifdef \nb\n#else \nx\n#endif \ntail");
+  // Files whose lines all match still print the old text under -D.
+  text_file same({"a", "x"}, "t");
+  EXPECT_EQ(emit(FMT_IFDEF, same, new_file, {1, 2}), "a\nx\nt");
+  EXPECT_EQ(state.changes_found, 1);
+  EXPECT_EQ(emit(FMT_NORMAL, same, new_file, {1, 2}), "");
+  EXPECT_EQ(state.changes_found, 0);
+}
+
+TEST(EmitChanges, TabsExpandToMultiplesOfEight) {
+  text_file empty({});
+  text_file tabs({"\tx", "abcdefg\th", "ab\tc\td", "abcdefgh\ti"});
+  EXPECT_EQ(emit(FMT_NORMAL, empty, tabs, {}, "NAME", 3, true),
+            "0a1,4\n>         x\n> abcdefg h\n> ab      c       d\n> abcdefgh        i\n");
+  // Under -D only the lines inside blocks are expanded.
+  text_file old_file({"\ta", "b"});
+  text_file new_file({"\ta", "\tc"});
+  EXPECT_EQ(emit(FMT_IFDEF, old_file, new_file, {1, 0}, "N", 3, true),
+            "\ta\n#ifndef N\nb\n#else N\n        c\n#endif N\n");
+}
+
+}  // namespace

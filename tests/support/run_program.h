@@ -1,0 +1,42 @@
+// Runs an installed program as a user would: a real process, with standard
+// input from a file, and standard output and error captured in files.
+#ifndef OVARN_TESTS_SUPPORT_RUN_PROGRAM_H_
+#define OVARN_TESTS_SUPPORT_RUN_PROGRAM_H_
+
+#include <string>
+#include <vector>
+
+struct run_result {
+  int status = -1;       // exit status, or 128 + signal number
+  bool timed_out = false;
+  std::string out;       // standard output
+  std::string err;       // standard error
+};
+
+struct run_request {
+  std::string path;                // file to execute
+  std::vector<std::string> argv;   // full argument vector, argument zero included
+  std::string input;               // standard input (ignored when no_input)
+  bool no_input = false;           // standard input from /dev/null
+  std::string cwd;                 // working directory, empty for the current one
+  std::vector<std::string> env;    // extra NAME=VALUE entries (TZ=UTC is always set)
+  int timeout_seconds = 60;
+};
+
+run_result run_program(const run_request& request);
+
+// The installed programs of the stage prefix.
+std::string ovarn_path();
+std::string ovarnh_path();
+
+// ovarn with the given arguments (argument zero "ovarn").
+run_result run_ovarn(const std::vector<std::string>& args, const std::string& input = "",
+                     const std::string& cwd = "");
+// The helper called directly, with argument zero "varnh".
+run_result run_ovarnh(const std::vector<std::string>& args, const std::string& input = "",
+                      const std::string& cwd = "");
+
+// The system's error text for errno value e, as perror prints it.
+std::string error_text(int e);
+
+#endif  // OVARN_TESTS_SUPPORT_RUN_PROGRAM_H_
