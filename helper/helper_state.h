@@ -1,0 +1,40 @@
+// The helper's one process-wide record: the blank rule, the line that the
+// comparison is at in each file, and the bounded window of lines held of each
+// file. Lines are numbered from 1; file index 0 is the first operand, 1 the
+// second.
+#ifndef OVARN_HELPER_HELPER_STATE_H_
+#define OVARN_HELPER_HELPER_STATE_H_
+
+#include <cstdint>
+#include <cstdio>
+
+// At most this many lines of each file are held at once.
+inline constexpr int WINDOW_LINES = 30;
+// Each slot holds one line of at most SLOT_BYTES - 2 bytes and its terminator;
+// fgets is given SLOT_BYTES - 1 as its limit.
+inline constexpr int SLOT_BYTES = 256;
+inline constexpr int LINE_LIMIT = SLOT_BYTES - 1;
+
+// A directory operand is joined with the other operand's last component in a
+// buffer of this many bytes, terminator included.
+inline constexpr int JOINED_PATH_BYTES = 100;
+
+// The lines held of one file: slot k holds line first_line + k for k below
+// stored_count. A slot's buffer is allocated the first time it is filled and
+// then reused until the process ends.
+struct line_window {
+  std::int64_t first_line = 1;
+  std::int32_t stored_count = 0;
+  char* slots[WINDOW_LINES] = {};
+  std::FILE* source = nullptr;
+  const char* name = "";  // the path opened, for a read-error message
+  char joined_path[JOINED_PATH_BYTES] = {};  // a directory operand's file
+};
+
+struct helper_state {
+  std::int32_t blank_runs = 0;  // non-zero: runs of white space compare equal
+  std::int64_t cur_line[2] = {0, 0};
+  line_window windows[2];
+};
+
+#endif  // OVARN_HELPER_HELPER_STATE_H_

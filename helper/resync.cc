@@ -1,0 +1,128 @@
+#include "helper/resync.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "helper/line_window.h"
+
+namespace {
+
+// White space of the "C" locale; bytes from 0x80 up are never white space.
+bool is_white(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+const char* skip_white(const char* p) {
+  ++p;
+  while (is_white(*p)) ++p;
+  return p;
+}
+
+// Lines x0, x0+1, x0+2 of the first file equal lines x1, x1+1, x1+2 of the
+// second; compared from the last pair back, as the nearest lines differ most
+// often.
+bool three_equal(helper_state& state, std::int64_t x0, std::int64_t x1) {
+  for (int m = 2; m >= 0; --m) {
+    if (!lines_equal(state, get_line(state, 0, x0 + m), get_line(state, 1, x1 + m))) return false;
+  }
+  return true;
+}
+
+// Lists lines cur_line[f] to cur_line[f] + count of file f (every remaining
+// line for TO_END, none for -1), each after prefix, and drops them.
+void list_side(helper_state& state, int f, std::int32_t count, const char* prefix) {
+  const std::int64_t first = state.cur_line[f];
+  std::int64_t last = first - 1;
+  for (std::int64_t k = 0; count == TO_END || k <= count; ++k) {
+    const char* text = get_line(state, f, first + k);
+    if (text == nullptr) break;
+    std::fputs(prefix, stdout);
+    std::fputs(text, stdout);
+    drop_lines(state, f, first + k);
+    last = first + k;
+  }
+  state.cur_line[f] = last;
+}
+
+void print_header(const helper_state& state, std::int32_t a, std::int32_t b) {
+  const std::int64_t l0 = state.cur_line[0];
+  const std::int64_t l1 = state.cur_line[1];
+  if (a == -1) {
+    std::printf("%" PRId64 "a", l0 - 1);
+    print_window_range(l1, b);
+  } else if (b == -1) {
+    print_window_range(l0, a);
+    std::printf("d%" PRId64, l1 - 1);
+  } else {
+    print_window_range(l0, a);
+    std::putchar('c');
+    print_window_range(l1, b);
+  }
+  std::putchar('\n');
+}
+
+}  // namespace
+
+bool lines_equal(const helper_state& state, const char* x, const char* y) {
+  for (;; ++x, ++y) {
+    if (state.blank_runs != 0 && is_white(*x) && is_white(*y)) {
+      x = skip_white(x);
+      y = skip_white(y);
+    }
+    if (*x == '\0') return *y == '\0';
+    if (*x != *y) return false;
+  }
+}
+
+bool find_resync(helper_state& state) {
+  const std::int64_t l0 = state.cur_line[0];
+  const std::int64_t l1 = state.cur_line[1];
+  for (int i = 1; i <= LOOK_AHEAD; ++i) {
+    if (get_line(state, 0, l0 + i) == nullptr) {
+      report_window_change(state, TO_END, TO_END);
+      return true;
+    }
+    // Three equal lines ending at the line just read of the first file.
+    for (int j = 0; j <= i - 3; ++j) {
+      if (three_equal(state, l0 + i - 2, l1 + j)) {
+        report_window_change(state, i - 3, j - 1);
+        return true;
+      }
+    }
+    if (get_line(state, 1, l1 + i) == nullptr) {
+      report_window_change(state, TO_END, TO_END);
+      return true;
+    }
+    // Three equal lines ending at the line just read of the second file.
+    for (int j = 0; j <= i - 2; ++j) {
+      if (three_equal(state, l0 + j, l1 + i - 2)) {
+        report_window_change(state, j - 1, i - 3);
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+void print_window_range(std::int64_t x, std::int32_t n) {
+  if (n == 0) {
+    std::printf("%" PRId64, x);
+  } else if (n == TO_END) {
+    std::printf("%" PRId64 ",$", x);
+  } else {
+    std::printf("%" PRId64 ",%" PRId64, x, x + n);
+  }
+}
+
+void report_window_change(helper_state& state, std::int32_t a, std::int32_t b) {
+  print_header(state, a, b);
+  list_side(state, 0, a, "< ");
+  if (a != -1 && b != -1) std::fputs("---\n", stdout);
+  list_side(state, 1, b, "> ");
+}
+
+void resync_failure(const helper_state& state) {
+  std::printf("%" PRId64 ",$c%" PRId64 ",$\n", state.cur_line[0], state.cur_line[1]);
+  std::fputs("---change record omitted\n", stdout);
+  helper_fail("can't resynchronize", "");
+}
