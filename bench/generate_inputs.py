@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""Writes the benchmark's input files under a work directory.
+
+Every input comes from a random generator with a fixed seed, so two runs on
+any machine write the same bytes. --scale shrinks every size by the same
+factor (a quick trial run uses 0.01); 1 gives the sizes the targets are
+stated for.
+
+Layout of the work directory:
+  similar/old, similar/new      2,000,000 lines each, 2,000 one-line edits
+  helper/old, helper/new        the first 1 MB of the similar pair
+  disjoint/old, disjoint/new    20 MB each, no line in common
+  repeats/old, repeats/new      50,000 lines drawn from 50 distinct lines
+  trees/a, trees/b              identical trees, 5,000 files of about 10 KB
+  trees/c                       trees/b with 100 files edited (the others
+                                are hard links to trees/b)
+  inputs.stamp                  the parameters the files were made with
+"""
+
+import argparse
+import os
+import random
+import sys
+
+# Printable text with blanks weighted like prose: lines look like text to
+# the binary test and hash like ordinary lines.
+TEXT_ALPHABET = (b"abcdefghijklmnopqrstuvwxyz" * 3 + b"ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                 + b"0123456789" + b" " * 16 + b"(){};,.=+-*/_<>")
+# Two alphabets without a byte in common except the blank: a line of one can
+# never equal a line of the other, as every line holds a non-blank byte.
+LOWER_ALPHABET = b"abcdefghijklmnopqrstuvwxyz" + b" " * 5
+UPPER_ALPHABET = b"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789" + b" " * 6
+
+# Line lengths without the newline; the mean line is 40 bytes with it.
+MIN_LINE, MAX_LINE = 8, 70
+
+STAMP_NAME = "inputs.stamp"
+GENERATOR_VERSION = 1
+
+
+def byte_map(alphabet):
+    """A 256-byte translation table that sends any byte into the alphabet."""
+    return bytes(alphabet[i % len(alphabet)] for i in range(256))
+
+
+def random_lines(rng, count, alphabet):
+    """count random lines (without newlines) over the alphabet; each starts
+    with a non-blank byte."""
+    lengths = [rng.randint(MIN_LINE, MAX_LINE) for _ in range(count)]
+    text = rng.randbytes(sum(lengths)).translate(byte_map(alphabet))
+    firsts = rng.randbytes(count).translate(byte_map(alphabet.replace(b" ", b"")))
+    lines = []
+    at = 0
+    for i, length in enumerate(lengths):
+        lines.append(firsts[i:i + 1] + text[at + 1:at + length])
+        at += length
+    return lines
+
+
+def write_lines(path, lines):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as out:
+        out.write(b"\n".join(lines))
+        if lines:
+            out.write(b"\n")
+
+
+def edit_lines(rng, lines, edit_count, alphabet):
+    """A copy of lines with edit_count one-line edits at scattered places:
+    in turn a changed line, an inserted line and a deleted line."""
+    places = set(rng.sample(range(len(lines)), min(edit_count, len(lines))))
+    fresh = iter(random_lines(rng, len(places), alphabet))
+    edited = []
+    kind = 0
+    for i, line in enumerate(lines):
+        if i not in places:
+            edited.append(line)
+            continue
+        if kind == 0:
+            edited.append(next(fresh))
+        elif kind == 1:
+            edited.append(line)
+            edited.append(next(fresh))
+        kind = (kind + 1) % 3
+    return edited
+
+
+def prefix_of_size(lines, size):
+    """The shortest run of leading lines holding at least size bytes."""
+    total = 0
+    for count, line in enumerate(lines, start=1):
+        total += len(line) + 1
+        if total >= size:
+            return lines[:count]
+    return lines
+
+
+def make_similar_and_helper(work, scale):
+    rng = random.Random(20240601)
+    old = random_lines(rng, int(2_000_000 * scale), TEXT_ALPHABET)
+    new = edit_lines(rng, old, max(1, int(2_000 * scale)), TEXT_ALPHABET)
+    write_lines(os.path.join(work, "similar", "old"), old)
+    write_lines(os.path.join(work, "similar", "new"), new)
+    # The same number of lines from both, so the cut keeps the edits aligned.
+    head = len(prefix_of_size(old, int(1_000_000 * scale)))
+    write_lines(os.path.join(work, "helper", "old"), old[:head])
+    write_lines(os.path.join(work, "helper", "new"), new[:head])
+
+
+def make_disjoint(work, scale):
+    rng = random.Random(20240602)
+    count = int(500_000 * scale)  # 20 MB at 40 bytes a line
+    write_lines(os.path.join(work, "disjoint", "old"), random_lines(rng, count, LOWER_ALPHABET))
+    write_lines(os.path.join(work, "disjoint", "new"), random_lines(rng, count, UPPER_ALPHABET))
+
+
+def make_repeats(work, scale):
+    rng = random.Random(20240603)
+    distinct = random_lines(rng, 50, TEXT_ALPHABET)
+    count = int(50_000 * scale)
+    for name in ("old", "new"):
+        write_lines(os.path.join(work, "repeats", name), [rng.choice(distinct) for _ in range(count)])
+
+
+def tree_file_names(dirs, files):
+    return [os.path.join("d%03d" % d, "f%04d.txt" % f) for d in range(dirs) for f in range(files)]
+
+
+def make_trees(work, scale):
+    rng = random.Random(20240604)
+    names = tree_file_names(50, max(1, int(100 * scale)))  # 50 directories
+    contents = {}
+    for name in names:
+        contents[name] = random_lines(rng, 250, TEXT_ALPHABET)  # about 10 KB
+        for tree in ("a", "b"):
+            write_lines(os.path.join(work, "trees", tree, name), contents[name])
+    edited = set(rng.sample(names, min(len(names), max(1, int(100 * scale)))))
+    for name in names:
+        target = os.path.join(work, "trees", "c", name)
+        if name in edited:
+            lines = list(contents[name])
+            lines[rng.randrange(len(lines))] = random_lines(rng, 1, TEXT_ALPHABET)[0]
+            write_lines(target, lines)
+        else:
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            os.link(os.path.join(work, "trees", "b", name), target)
+
+
+def stamp_text(scale):
+    return "generator %d scale %r\n" % (GENERATOR_VERSION, scale)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--work", required=True, help="directory to write the inputs into")
+    parser.add_argument("--scale", type=float, default=1.0, help="size factor (default 1)")
+    args = parser.parse_args()
+    if not 0 < args.scale <= 1:
+        sys.exit("generate_inputs: --scale must lie in (0, 1]")
+    stamp = os.path.join(args.work, STAMP_NAME)
+    if os.path.exists(stamp) and open(stamp).read() == stamp_text(args.scale):
+        print("inputs already in %s" % args.work)
+        return
+    if os.path.exists(args.work) and os.listdir(args.work):
+        sys.exit("generate_inputs: %s is not empty; remove it first" % args.work)
+    os.makedirs(args.work, exist_ok=True)
+    for step in (make_similar_and_helper, make_disjoint, make_repeats, make_trees):
+        print("generating: %s" % step.__name__[len("make_"):], flush=True)
+        step(args.work, args.scale)
+    with open(stamp, "w") as out:
+        out.write(stamp_text(args.scale))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""Runs the benchmark cases on the inputs of generate_inputs.py and prints,
+for each case, the median wall time, the ratio to its floor command, the
+peak resident memory, the targets and whether each is met.
+
+Each case runs once to warm the page cache, then --runs times, every run of
+the command right after a run of its floor command, so that a change in the
+machine's load falls on both alike. The ratio is the median of the ratios of
+those adjacent pairs. Peak memory is the largest ru_maxrss that wait4
+reports for the command, which covers every process it waited for (the
+child runs of a directory comparison, the pr pager); measure_run takes both
+measurements.
+"""
+
+import argparse
+import os
+import signal
+import statistics
+import subprocess
+import sys
+import time
+from dataclasses import dataclass, field
+
+MIB = 1024 * 1024
+RUN_TIMEOUT = 900  # seconds; a run past this is killed and the case fails
+MEASURE_RUN = None  # the measure_run launcher, set from the command line
+
+
+@dataclass
+class run_result:
+    seconds: float
+    peak_bytes: int
+    status: int  # exit status, or -signal
+
+
+@dataclass
+class bench_case:
+    name: str
+    command: list
+    floor: list = None
+    status: int = 1  # the exit status the command must end with
+    max_ratio: float = None
+    max_peak_bytes: int = None
+    note: str = ""
+    runs: list = field(default_factory=list)
+    floor_runs: list = field(default_factory=list)
+
+
+def run_once(argv):
+    """Runs argv through measure_run (standard output on /dev/null) and
+    returns its wall time, the peak resident memory of it and its waited-for
+    descendants, and its exit status."""
+    launcher = subprocess.Popen([MEASURE_RUN] + argv, stdout=subprocess.PIPE, text=True,
+                                start_new_session=True)
+    try:
+        out, _ = launcher.communicate(timeout=RUN_TIMEOUT)
+    except subprocess.TimeoutExpired:
+        os.killpg(launcher.pid, signal.SIGKILL)
+        launcher.communicate()
+        return run_result(float(RUN_TIMEOUT), 0, -signal.SIGKILL)
+    seconds, peak_kib, status = out.split()
+    return run_result(float(seconds), int(peak_kib) * 1024, int(status))
+
+
+def line_count(path):
+    with open(path, "rb") as f:
+        return f.read().count(b"\n")
+
+
+def shell(text):
+    return ["/bin/sh", "-c", text]
+
+
+def make_cases(stage, work):
+    ovarn = os.path.join(stage, "bin", "ovarn")
+    ovarnh = os.path.join(stage, "libexec", "ovarnh")
+    wc = "/usr/bin/wc"
+
+    def pair(name):
+        return os.path.join(work, name, "old"), os.path.join(work, name, "new")
+
+    cases = []
+    old, new = pair("similar")
+    similar_lines = line_count(old) + line_count(new)
+    similar_peak = 16 * similar_lines + 8 * MIB
+    for options in ([], ["-c"], ["-e"]):
+        cases.append(bench_case(" ".join(["similar"] + options), [ovarn] + options + [old, new],
+                                [wc, "-l", old, new], max_ratio=5, max_peak_bytes=similar_peak))
+    old, new = pair("disjoint")
+    cases.append(bench_case("disjoint", [ovarn, old, new], [wc, "-l", old, new], max_ratio=10))
+    old, new = pair("repeats")
+    cases.append(bench_case("repeats", [ovarn, old, new]))
+    for name in ("similar", "helper"):
+        old, new = pair(name)
+        label = "helper " + ("80 MB" if name == "similar" else "1 MB")
+        cases.append(bench_case(label, [ovarnh, old, new], [wc, "-l", old, new],
+                                max_ratio=4, max_peak_bytes=6 * MIB))
+    trees = os.path.join(work, "trees")
+    floor = shell("cd '%s' && find a b -type f -exec cat {} + | wc -l" % trees)
+    cases.append(bench_case("trees identical", [ovarn, "-r", os.path.join(trees, "a"),
+                                                os.path.join(trees, "b")],
+                            floor, status=2, max_ratio=3))
+    floor = shell("cd '%s' && find a c -type f -exec cat {} + | wc -l" % trees)
+    cases.append(bench_case("trees edited", [ovarn, "-r", os.path.join(trees, "a"),
+                                             os.path.join(trees, "c")],
+                            floor, status=2))
+    return cases
+
+
+def measure(case, runs):
+    """The warm-up run, then runs alternating floor and command."""
+    if case.floor:
+        run_once(case.floor)
+    run_once(case.command)
+    for _ in range(runs):
+        if case.floor:
+            case.floor_runs.append(run_once(case.floor))
+        case.runs.append(run_once(case.command))
+
+
+def median_time(runs):
+    return statistics.median(r.seconds for r in runs)
+
+
+def ratio(case):
+    if not case.floor_runs:
+        return None
+    return statistics.median(c.seconds / f.seconds for c, f in zip(case.runs, case.floor_runs))
+
+
+def peak(case):
+    return max(r.peak_bytes for r in case.runs)
+
+
+def verdicts(case):
+    """(target text, met) for each target of the case, exit status first."""
+    results = []
+    statuses = sorted({r.status for r in case.runs})
+    results.append(("exit status %d" % case.status, statuses == [case.status]))
+    if case.max_ratio is not None:
+        results.append(("ratio <= %g" % case.max_ratio, ratio(case) <= case.max_ratio))
+    if case.max_peak_bytes is not None:
+        results.append(("peak <= %.1f MiB" % (case.max_peak_bytes / MIB),
+                        peak(case) <= case.max_peak_bytes))
+    return results
+
+
+def helper_spread(cases):
+    """The helper's peak memory on the two pairs must lie within 1 MiB."""
+    helpers = [c for c in cases if c.name.startswith("helper") and c.runs]
+    if len(helpers) != 2:
+        return None
+    spread = abs(peak(helpers[0]) - peak(helpers[1]))
+    return spread, spread <= MIB
+
+
+def count_candidates(counter, work):
+    if not counter or not os.access(counter, os.X_OK):
+        return None
+    old, new = (os.path.join(work, "repeats", name) for name in ("old", "new"))
+    done = subprocess.run([counter, old, new], capture_output=True, text=True)
+    fields = dict(word.split("=", 1) for word in done.stdout.split() if "=" in word)
+    if done.returncode != 0 or "candidate_count" not in fields:
+        return None
+    return "%s (%s)" % (fields["candidate_count"], done.stdout.strip())
+
+
+def print_table(cases, out):
+    out.write("| case | median s | floor median s | ratio | peak MiB | targets |\n")
+    out.write("|---|---|---|---|---|---|\n")
+    for case in cases:
+        if not case.runs:
+            continue
+        floor = "%.3f" % median_time(case.floor_runs) if case.floor_runs else "-"
+        rat = "%.2f" % ratio(case) if case.floor_runs else "-"
+        targets = "; ".join("%s %s" % (text, "met" if met else "NOT MET")
+                            for text, met in verdicts(case))
+        if case.note:
+            targets += "; " + case.note
+        out.write("| %s | %.3f | %s | %s | %.1f | %s |\n"
+                  % (case.name, median_time(case.runs), floor, rat, peak(case) / MIB, targets))
+
+
+def print_notes(cases, candidates, edited_files, out):
+    spread = helper_spread(cases)
+    if spread:
+        out.write("\nhelper peak memory spread between the 80 MB and the 1 MB pair: %.2f MiB (target <= 1 MiB: %s)\n"
+                  % (spread[0] / MIB, "met" if spread[1] else "NOT MET"))
+    by_name = {c.name: c for c in cases if c.runs}
+    if "trees identical" in by_name and "trees edited" in by_name:
+        extra = median_time(by_name["trees edited"].runs) - median_time(by_name["trees identical"].runs)
+        out.write("trees edited: %d differing pairs, %.2f ms per child run "
+                  "(edited minus identical median, shared out)\n"
+                  % (edited_files, 1000 * extra / edited_files))
+    if "repeats" in by_name:
+        out.write("repeats: candidate records: %s\n"
+                  % (candidates if candidates else "not counted (count_candidates unavailable)"))
+
+
+def edited_file_count(work):
+    """The files of tree c that are not hard links to tree b."""
+    count = 0
+    for root, _, files in os.walk(os.path.join(work, "trees", "c")):
+        count += sum(1 for f in files if os.stat(os.path.join(root, f)).st_nlink == 1)
+    return count
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--stage", required=True, help="install prefix holding bin/ovarn and libexec/ovarnh")
+    parser.add_argument("--work", required=True, help="directory of the generated inputs")
+    parser.add_argument("--runs", type=int, default=5, help="timed runs per case (default 5)")
+    parser.add_argument("--measure", required=True, help="the measure_run launcher")
+    parser.add_argument("--counter", help="the count_candidates tool")
+    parser.add_argument("--cases", help="comma-separated case names or name prefixes to run (default all)")
+    args = parser.parse_args()
+    global MEASURE_RUN
+    MEASURE_RUN = args.measure
+
+    cases = make_cases(args.stage, args.work)
+    if args.cases:
+        wanted = args.cases.split(",")
+        cases = [c for c in cases if any(c.name.startswith(w) for w in wanted)]
+    for case in cases:
+        sys.stderr.write("running: %s\n" % case.name)
+        measure(case, args.runs)
+
+    print("%d runs per case on %s, load average %.2f at the end\n"
+          % (args.runs, os.uname().nodename, os.getloadavg()[0]))
+    print_table(cases, sys.stdout)
+    print_notes(cases, count_candidates(args.counter, args.work), edited_file_count(args.work), sys.stdout)
+    met = all(met for c in cases if c.runs for _, met in verdicts(c))
+    spread = helper_spread(cases)
+    if spread:
+        met = met and spread[1]
+    print("\nall targets met" if met else "\nsome targets NOT MET")
+    return 0 if met else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
