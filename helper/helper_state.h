@@ -6,12 +6,13 @@
 #define OVARN_HELPER_HELPER_STATE_H_
 
 #include <cstdint>
-#include <cstdio>
+
+#include "helper/line_source.h"
 
 // At most this many lines of each file are held at once.
 inline constexpr int WINDOW_LINES = 30;
 // Each slot holds one line of at most SLOT_BYTES - 2 bytes and its terminator;
-// fgets is given SLOT_BYTES - 1 as its limit.
+// a line is read with the limit LINE_LIMIT, as fgets would be given.
 inline constexpr int SLOT_BYTES = 256;
 inline constexpr int LINE_LIMIT = SLOT_BYTES - 1;
 
@@ -26,7 +27,8 @@ struct line_window {
   std::int64_t first_line = 1;
   std::int32_t stored_count = 0;
   char* slots[WINDOW_LINES] = {};
-  std::FILE* source = nullptr;
+  std::int32_t lengths[WINDOW_LINES] = {};  // bytes of the line in each slot
+  line_source source;
   const char* name = "";  // the path opened, for a read-error message
   char joined_path[JOINED_PATH_BYTES] = {};  // a directory operand's file
 };

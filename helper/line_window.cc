@@ -13,35 +13,35 @@ void helper_fail(const char* text, const char* detail) {
 
 namespace {
 
-// Reads the next line of the window's source into slot k, or gives nullptr at
-// the end of the file. A read error is not taken for the end of the file: the
-// listing would claim that the rest of the file had gone.
-const char* read_next_line(helper_state& state, line_window& w) {
+// Reads the next line of the window's source into slot k, or gives an empty
+// text at the end of the file. A read error is not taken for the end of the
+// file: the listing would claim that the rest of the file had gone.
+std::string_view read_next_line(helper_state& state, line_window& w) {
   const int k = w.stored_count;
   if (w.slots[k] == nullptr) {
     w.slots[k] = static_cast<char*>(std::malloc(SLOT_BYTES));
     if (w.slots[k] == nullptr) resync_failure(state);
   }
-  if (std::fgets(w.slots[k], LINE_LIMIT, w.source) == nullptr) {
-    if (std::ferror(w.source)) helper_fail("can't read ", w.name);
-    return nullptr;
-  }
+  const std::size_t length = read_source_line(w.source, w.slots[k], LINE_LIMIT);
+  if (w.source.failed) helper_fail("can't read ", w.name);
+  if (length == 0) return {};
+  w.lengths[k] = static_cast<std::int32_t>(length);
   ++w.stored_count;
-  return w.slots[k];
+  return {w.slots[k], length};
 }
 
 }  // namespace
 
-const char* get_line(helper_state& state, int f, std::int64_t n) {
+std::string_view get_line(helper_state& state, int f, std::int64_t n) {
   line_window& w = state.windows[f];
   const std::int64_t k = n - w.first_line;
   if (k < 0) helper_fail("program error ", "1");
-  if (k < w.stored_count) return w.slots[k];
+  if (k < w.stored_count) return {w.slots[k], static_cast<std::size_t>(w.lengths[k])};
   if (k > w.stored_count) helper_fail("program error ", "2");
   if (w.stored_count == WINDOW_LINES) helper_fail("program error ", "3");
   // Once the end has been met no further read is tried, so a terminal on
   // standard input is not asked for more after its end-of-file.
-  if (std::feof(w.source)) return nullptr;
+  if (w.source.ended) return {};
   return read_next_line(state, w);
 }
 
@@ -50,7 +50,8 @@ void drop_lines(helper_state& state, int f, std::int64_t n) {
   const std::int32_t d = static_cast<std::int32_t>(n - w.first_line + 1);
   // The texts move, not the buffers: each slot keeps its own allocation.
   for (std::int32_t i = 0; i + d < w.stored_count; ++i) {
-    std::memcpy(w.slots[i], w.slots[i + d], std::strlen(w.slots[i + d]) + 1);
+    std::memcpy(w.slots[i], w.slots[i + d], static_cast<std::size_t>(w.lengths[i + d]));
+    w.lengths[i] = w.lengths[i + d];
   }
   w.first_line = n + 1;
   w.stored_count -= d;

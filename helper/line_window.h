@@ -8,6 +8,7 @@
 #define OVARN_HELPER_LINE_WINDOW_H_
 
 #include <cstdint>
+#include <string_view>
 
 #include "helper/helper_state.h"
 
@@ -15,10 +16,11 @@
 // the process with status 2.
 [[noreturn]] void helper_fail(const char* text, const char* detail);
 
-// The text of line n of file f, with its newline when it has one, or nullptr
-// when the file ends before line n. A line is what one fgets with a limit of
-// LINE_LIMIT returns, so a longer line of the file comes as several lines.
-const char* get_line(helper_state& state, int f, std::int64_t n);
+// The text of line n of file f, with its newline when it has one, or an empty
+// text when the file ends before line n (a line is never empty). A line is
+// read as fgets with a limit of LINE_LIMIT would read it, so a longer line of
+// the file comes as several lines.
+std::string_view get_line(helper_state& state, int f, std::int64_t n);
 
 // Removes from the window of file f every line up to and including line n.
 void drop_lines(helper_state& state, int f, std::int64_t n);

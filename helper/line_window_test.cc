@@ -1,26 +1,30 @@
 #include "helper/line_window.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
 // A window over an unnamed temporary file holding content; the file goes
 // when the stream is closed.
 struct window_fixture {
+  std::FILE* file;
   helper_state state;
-  explicit window_fixture(const std::string& content) {
-    std::FILE* f = std::tmpfile();
-    std::fwrite(content.data(), 1, content.size(), f);
-    std::rewind(f);
-    state.windows[0].source = f;
+  explicit window_fixture(const std::string& content) : file(std::tmpfile()) {
+    std::fwrite(content.data(), 1, content.size(), file);
+    std::fflush(file);
+    lseek(fileno(file), 0, SEEK_SET);
+    state.windows[0].source.fd = fileno(file);
   }
-  ~window_fixture() { std::fclose(state.windows[0].source); }
+  ~window_fixture() { std::fclose(file); }
   std::string line(std::int64_t n) {
-    const char* text = get_line(state, 0, n);
-    return text == nullptr ? "<none>" : text;
+    const std::string_view text = get_line(state, 0, n);
+    return text.empty() ? "<none>" : std::string(text);
   }
 };
 
@@ -38,6 +42,7 @@ TEST(GetLine, SplitsLongLinesAtTheSlotLimit) {
   } const cases[] = {
       {"x\ny\n", {"x\n", "y\n"}},
       {"x\ny", {"x\n", "y"}},
+      {std::string("n\0l\n\0", 5), {std::string("n\0l\n", 4), std::string(1, '\0')}},
       {a254 + "\n", {a254 + "\n"}},                                  // 254 bytes
       {a254 + "b\n", {a254 + "b", "\n"}},                            // 255 bytes
       {std::string(599, 'c') + "\n",                                 // 600 bytes
@@ -111,11 +116,30 @@ TEST(GetLineDeathTest, GuardsAgainstMisuse) {
       testing::ExitedWithCode(2), "^varnh: program error 3\n$");
 }
 
+TEST(GetLine, ReadsAcrossBlockBoundaries) {
+  // Lines of 1 to 600 bytes, well past one read block.
+  std::string content;
+  for (int i = 0; content.size() < 3 * sizeof(line_source::block); ++i) {
+    content += std::string(1 + (i * 37) % 600, static_cast<char>('a' + i % 26)) + "\n";
+  }
+  window_fixture w(content);
+  std::string joined;
+  for (std::int64_t n = 1;; ++n) {
+    const std::string line = w.line(n);
+    if (line == "<none>") break;
+    ASSERT_TRUE(line.back() == '\n' || line.size() == LINE_LIMIT - 1) << n;
+    ASSERT_LE(line.size(), static_cast<std::size_t>(LINE_LIMIT - 1));
+    joined += line;
+    drop_lines(w.state, 0, n);
+  }
+  EXPECT_TRUE(joined == content);
+}
+
 TEST(GetLineDeathTest, ReadErrorIsNotTheEndOfTheFile) {
   EXPECT_EXIT(
       {
         helper_state state;
-        state.windows[0].source = std::fopen("/", "r");
+        state.windows[0].source.fd = open("/", O_RDONLY);
         state.windows[0].name = "/";
         get_line(state, 0, 1);
         std::exit(0);

@@ -1,9 +1,9 @@
 #include "helper/open_operand.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -28,30 +28,18 @@ const char* join_into_window(line_window& w, const char* dir, const char* name) 
   return w.joined_path;
 }
 
-// Reads in large blocks: the helper's run time is mostly reading, and the
-// default buffer of a file costs a system call every few kilobytes. Without
-// the memory the stream keeps its default buffer.
-void use_large_buffer(std::FILE* stream) {
-  constexpr std::size_t bytes = 64 * 1024;
-  if (char* buffer = static_cast<char*>(std::malloc(bytes))) {
-    std::setvbuf(stream, buffer, _IOFBF, bytes);
-  }
-}
-
 }  // namespace
 
 void open_operand(line_window& w, const char* path, const char* other) {
   if (std::strcmp(path, "-") == 0) {
-    w.source = stdin;
+    w.source.fd = STDIN_FILENO;
     w.name = path;
-    use_large_buffer(w.source);
     return;
   }
   struct stat st;
   if (stat(path, &st) != 0) helper_fail("can't access ", path);
   const char* opened = S_ISDIR(st.st_mode) ? join_into_window(w, path, last_component(other)) : path;
-  w.source = std::fopen(opened, "r");
-  if (w.source == nullptr) helper_fail("can't open", opened);
-  use_large_buffer(w.source);
+  w.source.fd = open(opened, O_RDONLY);
+  if (w.source.fd < 0) helper_fail("can't open", opened);
   w.name = opened;
 }

@@ -2,7 +2,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 
 #include "helper/line_window.h"
 
@@ -13,10 +12,11 @@ bool is_white(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-const char* skip_white(const char* p) {
-  ++p;
-  while (is_white(*p)) ++p;
-  return p;
+// The position after the white space that starts at i.
+std::size_t skip_white(std::string_view text, std::size_t i) {
+  ++i;
+  while (i < text.size() && is_white(text[i])) ++i;
+  return i;
 }
 
 // Lines x0, x0+1, x0+2 of the first file equal lines x1, x1+1, x1+2 of the
@@ -35,10 +35,10 @@ void list_side(helper_state& state, int f, std::int32_t count, const char* prefi
   const std::int64_t first = state.cur_line[f];
   std::int64_t last = first - 1;
   for (std::int64_t k = 0; count == TO_END || k <= count; ++k) {
-    const char* text = get_line(state, f, first + k);
-    if (text == nullptr) break;
+    const std::string_view text = get_line(state, f, first + k);
+    if (text.empty()) break;
     std::fputs(prefix, stdout);
-    std::fputs(text, stdout);
+    std::fwrite(text.data(), 1, text.size(), stdout);
     drop_lines(state, f, first + k);
     last = first + k;
   }
@@ -64,15 +64,15 @@ void print_header(const helper_state& state, std::int32_t a, std::int32_t b) {
 
 }  // namespace
 
-bool lines_equal(const helper_state& state, const char* x, const char* y) {
-  if (state.blank_runs == 0) return std::strcmp(x, y) == 0;
-  for (;; ++x, ++y) {
-    if (is_white(*x) && is_white(*y)) {
-      x = skip_white(x);
-      y = skip_white(y);
+bool lines_equal(const helper_state& state, std::string_view x, std::string_view y) {
+  if (state.blank_runs == 0) return x == y;
+  for (std::size_t i = 0, j = 0;; ++i, ++j) {
+    if (i < x.size() && j < y.size() && is_white(x[i]) && is_white(y[j])) {
+      i = skip_white(x, i);
+      j = skip_white(y, j);
     }
-    if (*x == '\0') return *y == '\0';
-    if (*x != *y) return false;
+    if (i == x.size()) return j == y.size();
+    if (j == y.size() || x[i] != y[j]) return false;
   }
 }
 
@@ -80,7 +80,7 @@ bool find_resync(helper_state& state) {
   const std::int64_t l0 = state.cur_line[0];
   const std::int64_t l1 = state.cur_line[1];
   for (int i = 1; i <= LOOK_AHEAD; ++i) {
-    if (get_line(state, 0, l0 + i) == nullptr) {
+    if (get_line(state, 0, l0 + i).empty()) {
       report_window_change(state, TO_END, TO_END);
       return true;
     }
@@ -91,7 +91,7 @@ bool find_resync(helper_state& state) {
         return true;
       }
     }
-    if (get_line(state, 1, l1 + i) == nullptr) {
+    if (get_line(state, 1, l1 + i).empty()) {
       report_window_change(state, TO_END, TO_END);
       return true;
     }

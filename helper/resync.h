@@ -10,6 +10,7 @@
 #define OVARN_HELPER_RESYNC_H_
 
 #include <cstdint>
+#include <string_view>
 
 #include "helper/helper_state.h"
 
@@ -20,7 +21,7 @@ inline constexpr int LOOK_AHEAD = WINDOW_LINES - 1;
 // True when texts x and y are equal; under blank_runs a run of white space
 // in one matches a run of any length in the other where both have white
 // space at the same point.
-bool lines_equal(const helper_state& state, const char* x, const char* y);
+bool lines_equal(const helper_state& state, std::string_view x, std::string_view y);
 
 // With the lines at L0 and L1 differing, looks up to LOOK_AHEAD lines ahead
 // in each file for three consecutive lines equal in both, and reports the

@@ -9,8 +9,8 @@ namespace {
 
 TEST(LinesEqual, ComparesBytesOrRunsOfWhiteSpace) {
   struct {
-    const char* x;
-    const char* y;
+    std::string_view x;
+    std::string_view y;
     bool exact;   // without -b
     bool blanks;  // under -b
   } const cases[] = {
@@ -29,6 +29,9 @@ TEST(LinesEqual, ComparesBytesOrRunsOfWhiteSpace) {
       {"a\v\f\n", "a \n", false, true},
       {"a\xa0\n", "a \n", false, false},   // 0x80 and up is never white space
       {"abc\n", "ab\n", false, false},
+      {std::string_view("a\0b\n", 4), std::string_view("a\0c\n", 4), false, false},
+      {std::string_view("a\0 b\n", 5), std::string_view("a\0b\n", 4), false, false},
+      {std::string_view("a\0  b\n", 6), std::string_view("a\0 b\n", 5), false, true},
   };
   helper_state exact;
   helper_state blanks;

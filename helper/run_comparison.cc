@@ -1,6 +1,7 @@
 #include "helper/run_comparison.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include "helper/line_window.h"
 #include "helper/resync.h"
@@ -8,7 +9,7 @@
 namespace {
 
 struct line_pair {
-  const char* text[2];
+  std::string_view text[2];
 };
 
 // Moves both files on by one line; both are read even when the first ends.
@@ -23,7 +24,7 @@ line_pair fetch_next_pair(helper_state& state) {
 void run_comparison(helper_state& state) {
   bool differed = false;
   line_pair p = fetch_next_pair(state);
-  for (; p.text[0] != nullptr && p.text[1] != nullptr; p = fetch_next_pair(state)) {
+  for (; !p.text[0].empty() && !p.text[1].empty(); p = fetch_next_pair(state)) {
     if (lines_equal(state, p.text[0], p.text[1])) {
       drop_lines(state, 0, state.cur_line[0]);
       drop_lines(state, 1, state.cur_line[1]);
@@ -32,9 +33,9 @@ void run_comparison(helper_state& state) {
       if (!find_resync(state)) resync_failure(state);
     }
   }
-  if (p.text[0] == nullptr && p.text[1] == nullptr) std::exit(differed ? 1 : 0);
+  if (p.text[0].empty() && p.text[1].empty()) std::exit(differed ? 1 : 0);
   // One file goes on: its remaining lines are added or deleted.
-  if (p.text[0] == nullptr) {
+  if (p.text[0].empty()) {
     report_window_change(state, -1, TO_END);
   } else {
     report_window_change(state, TO_END, -1);
