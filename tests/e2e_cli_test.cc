@@ -163,3 +163,20 @@ TEST(SpoolFile, ConcurrentRunsUseDistinctSpoolFilesAndLeaveNone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HandOff, AMissingHelperIsReportedWithStatusTwo) {
+  temp_dir dir;
+  write_file(dir / "a", "a\n");
+  write_file(dir / "b", "b\n");
+  run_request req;
+  req.path = variant_path("ovarn_without_helpers");
+  req.argv = {"ovarn", "-h", dir / "a", dir / "b"};
+  run_result r = run_program(req);
+  EXPECT_EQ(r.err, "varn: /nonexistent/libexec/ovarnh: " + error_text(ENOENT) + "\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace

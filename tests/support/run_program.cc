@@ -93,6 +93,7 @@ run_result run_program(const run_request& request) {
 
 std::string ovarn_path() { return OVARN_STAGE_PROGRAM; }
 std::string ovarnh_path() { return OVARN_STAGE_HELPER; }
+std::string variant_path(const std::string& name) { return std::string(OVARN_VARIANT_DIR) + "/" + name; }
 
 run_result run_ovarn(const std::vector<std::string>& args, const std::string& input,
                      const std::string& cwd) {

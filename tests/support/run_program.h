@@ -29,6 +29,11 @@ run_result run_program(const run_request& request);
 std::string ovarn_path();
 std::string ovarnh_path();
 
+// Builds of ovarn in the build tree whose fixed paths name nothing: every
+// program and the pager (ovarn_without_helpers), or only the pager
+// (ovarn_without_pager).
+std::string variant_path(const std::string& name);
+
 // ovarn with the given arguments (argument zero "ovarn").
 run_result run_ovarn(const std::vector<std::string>& args, const std::string& input = "",
                      const std::string& cwd = "");
