@@ -1,0 +1,107 @@
+#include "engine/candidates.h"
+
+#include <cstdlib>
+
+#include "cli/exit_run.h"
+#include "engine/equivalence.h"
+#include "engine/line_table.h"
+#include "engine/match_vector.h"
+
+candidate* candidate_list = nullptr;
+int32_t candidate_count = 0;
+int32_t* chain_ends = nullptr;
+int32_t* match_vector = nullptr;
+
+void start_candidate_search() {
+  uint32_t ends_size = table_size(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t));
+  chain_ends = static_cast<int32_t*>(checked_alloc(ends_size));
+  candidate_list = static_cast<candidate*>(checked_alloc(table_size(1, sizeof(candidate))));
+  candidate_count = 0;
+}
+
+void end_candidate_search() {
+  free(candidate_list);
+  candidate_list = nullptr;
+  free(chain_ends);
+  chain_ends = nullptr;
+}
+
+int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev) {
+  uint32_t size = table_size(static_cast<uint64_t>(candidate_count) + 1, sizeof(candidate));
+  candidate_list = static_cast<candidate*>(checked_realloc(candidate_list, size));
+  candidate_list[candidate_count] = candidate{old_pos, new_pos, prev};
+  return candidate_count++;
+}
+
+int32_t search_candidates(const int32_t* ends, int32_t k, int32_t y) {
+  // A pairing that lengthens the longest chain costs one comparison.
+  if (candidate_list[ends[k]].new_pos < y) return k + 1;
+  int32_t lo = 0;
+  int32_t hi = k + 1;
+  for (;;) {
+    int32_t mid = (lo + hi) / 2;
+    if (mid <= lo) return mid + 1;
+    int32_t t = candidate_list[ends[mid]].new_pos;
+    if (t > y) {
+      hi = mid;
+    } else if (t < y) {
+      lo = mid;
+    } else {
+      return mid;
+    }
+  }
+}
+
+int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+                        int32_t* ends) {
+  ends[0] = add_candidate(0, 0, 0);
+  int32_t k = 0;
+  for (int32_t i = 1; i <= old_count; ++i) {
+    int32_t pos = old_classes[i];
+    if (pos == 0) continue;
+    int32_t y = -class_list[pos];  // the class starts with its first line negated
+    int32_t last_replaced = 0;
+    int32_t pred = ends[0];  // the predecessor a new pairing of line i names
+    for (;;) {
+      if (y > candidate_list[pred].new_pos) {
+        int32_t s = search_candidates(ends, k, y);
+        if (s != last_replaced + 1) pred = ends[s - 1];
+        if (s == k + 1) {
+          ends[s] = add_candidate(i, y, pred);
+          ++k;
+          break;  // nothing later in the class can do better for line i
+        }
+        if (candidate_list[ends[s]].new_pos > y) {
+          int32_t replaced = ends[s];
+          ends[s] = add_candidate(i, y, pred);
+          pred = replaced;
+          last_replaced = s;
+        }
+      }
+      y = class_list[++pos];
+      if (y <= 0) break;  // the next class starts, or the list ends
+    }
+  }
+  return k;
+}
+
+void allocate_match_vector() {
+  uint32_t size = table_size(static_cast<uint64_t>(line_count[0]) + 2, sizeof(int32_t));
+  match_vector = static_cast<int32_t*>(checked_alloc(size));
+}
+
+void build_match_vector(int32_t last) {
+  const int32_t old_lines = line_count[0];
+  const int32_t shift = line_count[1] - old_lines;
+  for (int32_t i = 0; i <= old_lines; ++i) {
+    if (i <= prefix_len) {
+      match_vector[i] = i;
+    } else if (i > old_lines - suffix_len) {
+      match_vector[i] = i + shift;
+    } else {
+      match_vector[i] = 0;
+    }
+  }
+  for (int32_t c = last; candidate_list[c].new_pos != 0; c = candidate_list[c].prev)
+    match_vector[candidate_list[c].old_pos + prefix_len] = candidate_list[c].new_pos + prefix_len;
+}

@@ -1,0 +1,51 @@
+// The candidate search: a longest common subsequence of the two pruned views,
+// line hashes standing for lines, and the match vector built from it.
+//
+// For every length p the search keeps the chain of pairings of length p that
+// ends at the smallest new line found so far; chains are linked through the
+// candidates' predecessor indices. Records are only ever appended.
+#ifndef OVARN_ENGINE_CANDIDATES_H_
+#define OVARN_ENGINE_CANDIDATES_H_
+
+#include <cstdint>
+
+struct candidate {
+  int32_t old_pos;  // old view position, 1..S1
+  int32_t new_pos;  // new view position, 1..S2
+  int32_t prev;     // index of the candidate before it on its chain; 0 ends
+};
+
+// Index 0 is the sentinel {0, 0, 0}; candidate_count records are in use and
+// the block holds exactly that many.
+extern candidate* candidate_list;
+extern int32_t candidate_count;
+// Element p: index of the candidate ending the best chain of length p.
+extern int32_t* chain_ends;
+
+// Allocates chain_ends (S1 + 2 elements) and an empty one-record
+// candidate_list, ready for find_candidates.
+void start_candidate_search();
+// Frees candidate_list, then chain_ends.
+void end_candidate_search();
+
+// Appends {old_pos, new_pos, prev}, growing the list by exactly one record;
+// returns the new record's index.
+int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev);
+
+// The smallest p in 1..k + 1 with p = k + 1 or the new_pos of the candidate
+// at ends[p] not less than y.
+int32_t search_candidates(const int32_t* ends, int32_t k, int32_t y);
+
+// Runs the search over old view lines 1..old_count; returns k, the length of
+// the longest chain, whose last candidate is ends[k].
+int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+                        int32_t* ends);
+
+// Allocates match_vector (N1 + 2 elements).
+void allocate_match_vector();
+
+// Fills match_vector from the common prefix and suffix and the chain that
+// ends at candidate last.
+void build_match_vector(int32_t last);
+
+#endif  // OVARN_ENGINE_CANDIDATES_H_

@@ -1,0 +1,44 @@
+// Test support for the engine's unit tests: scratch files under /tmp and the
+// option state the engine reads, reset around every test.
+#ifndef OVARN_ENGINE_ENGINE_TEST_FILES_H_
+#define OVARN_ENGINE_ENGINE_TEST_FILES_H_
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Joins lines, each followed by a newline.
+std::string text_of(const std::vector<std::string>& lines);
+
+// A fixture owning a scratch directory under /tmp that is removed afterwards.
+// It resets options, char_map and the two paths of state before each test.
+class engine_test : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes content to a new file in the scratch directory; returns its path.
+  std::string make_file(const std::string& content);
+
+  // Sets the -b, -w, -i options and the char_map that goes with them.
+  void set_modes(bool blank_runs, bool all_blanks, bool fold_case);
+
+  // Loads both files into the line tables, as the driver does.
+  void load_pair(const std::string& old_text, const std::string& new_text);
+
+  // Loads both files and runs the whole line matching on them.
+  void match_pair(const std::string& old_text, const std::string& new_text);
+
+  // match_vector elements 1..line_count[0].
+  std::vector<int32_t> matches() const;
+
+ private:
+  std::string dir_;
+  std::vector<std::string> paths_;
+  std::string old_path_;
+  std::string new_path_;
+};
+
+#endif  // OVARN_ENGINE_ENGINE_TEST_FILES_H_

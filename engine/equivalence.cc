@@ -1,0 +1,122 @@
+#include "engine/equivalence.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "cli/exit_run.h"
+
+int32_t prefix_len = 0;
+int32_t suffix_len = 0;
+line_entry* sorted_view[2] = {nullptr, nullptr};
+int32_t sorted_count[2] = {0, 0};
+int32_t* new_class_list = nullptr;
+int32_t* old_line_class = nullptr;
+
+namespace {
+
+// Number of pairs from the start of both tables whose keys agree.
+int32_t common_prefix() {
+  int32_t limit = std::min(line_count[0], line_count[1]);
+  int32_t n = 0;
+  while (n < limit && line_table[0][n + 1].key == line_table[1][n + 1].key) ++n;
+  return n;
+}
+
+// Number of pairs from the end of both tables whose keys agree, never
+// reaching into the prefix of either file.
+int32_t common_suffix(int32_t prefix) {
+  int32_t limit = std::min(line_count[0] - prefix, line_count[1] - prefix);
+  const line_entry* old_end = line_table[0] + line_count[0] + 1;
+  const line_entry* new_end = line_table[1] + line_count[1] + 1;
+  int32_t n = 0;
+  while (n < limit && old_end[-(n + 1)].key == new_end[-(n + 1)].key) ++n;
+  return n;
+}
+
+void number_view(line_entry* view, int32_t count) {
+  for (int32_t j = 0; j <= count; ++j) view[j].view_pos = j;
+}
+
+bool comes_before(const line_entry& a, const line_entry& b) {
+  return a.key != b.key ? a.key < b.key : a.view_pos < b.view_pos;
+}
+
+}  // namespace
+
+void trim_common_ends() {
+  prefix_len = common_prefix();
+  suffix_len = common_suffix(prefix_len);
+  for (int file = 0; file < 2; ++file) {
+    sorted_view[file] = line_table[file] + prefix_len;
+    sorted_count[file] = line_count[file] - prefix_len - suffix_len;
+    number_view(sorted_view[file], sorted_count[file]);
+  }
+}
+
+// The order is total (positions are distinct within a view), so any correct
+// sort gives the one result.
+void sort_line_view(line_entry* view, int32_t count) {
+  if (count < 2) return;
+  std::sort(view + 1, view + 1 + count, comes_before);
+}
+
+void build_equivalence(line_entry* old_view, int32_t old_count, line_entry* new_view,
+                       int32_t new_count, int32_t* class_storage) {
+  int32_t i = 1;
+  for (int32_t j = 1; i <= old_count && j <= new_count;) {
+    if (old_view[i].key < new_view[j].key) {
+      old_view[i++].key = 0;
+    } else if (old_view[i].key == new_view[j].key) {
+      old_view[i++].key = j;  // every old line of this hash gets the class start
+    } else {
+      ++j;
+    }
+  }
+  for (; i <= old_count; ++i) old_view[i].key = 0;
+  new_view[new_count + 1].key = 0;  // no line hashes to 0: ends the last class
+
+  // Element j lies before view entry j in the same storage, and entry j is
+  // read in full before element j is written, so the build runs in place.
+  int32_t previous_key = 0;
+  for (int32_t j = 1; j <= new_count; ++j) {
+    int32_t key = new_view[j].key;
+    int32_t pos = new_view[j].view_pos;
+    class_storage[j] = key != previous_key ? -pos : pos;
+    previous_key = key;
+  }
+  class_storage[new_count + 1] = -1;
+  new_class_list = class_storage;
+}
+
+void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_storage) {
+  auto* scratch = static_cast<int32_t*>(
+      checked_alloc(table_size(static_cast<uint64_t>(old_count) + 1, sizeof(int32_t))));
+  for (int32_t i = 1; i <= old_count; ++i) scratch[old_view[i].view_pos] = old_view[i].key;
+  std::copy(scratch + 1, scratch + 1 + old_count, class_storage + 1);
+  free(scratch);
+  old_line_class = class_storage;
+}
+
+void shrink_new_class_list() {
+  uint32_t size = table_size(static_cast<uint64_t>(sorted_count[1]) + 2, sizeof(int32_t));
+  new_class_list = static_cast<int32_t*>(checked_realloc(new_class_list, size));
+  line_table[1] = nullptr;  // its storage is new_class_list now
+}
+
+void shrink_old_line_class() {
+  uint32_t size = table_size(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t));
+  old_line_class = static_cast<int32_t*>(checked_realloc(old_line_class, size));
+  line_table[0] = nullptr;  // its storage is old_line_class now
+}
+
+void build_line_classes() {
+  trim_common_ends();
+  sort_line_view(sorted_view[0], sorted_count[0]);
+  sort_line_view(sorted_view[1], sorted_count[1]);
+  // Each vector is built in the storage of the table it replaces.
+  build_equivalence(sorted_view[0], sorted_count[0], sorted_view[1], sorted_count[1],
+                    reinterpret_cast<int32_t*>(line_table[1]));
+  shrink_new_class_list();
+  restore_line_order(sorted_view[0], sorted_count[0], reinterpret_cast<int32_t*>(line_table[0]));
+  shrink_old_line_class();
+}

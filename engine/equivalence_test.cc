@@ -1,0 +1,116 @@
+#include "engine/equivalence.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "cli/exit_run.h"
+#include "engine/line_table.h"
+
+namespace {
+
+// Sets up both line tables from lists of hashes, as load_line_table leaves
+// them: count + 3 entries, entry j holding line j.
+void make_tables(const std::vector<int32_t>& old_keys, const std::vector<int32_t>& new_keys) {
+  const std::vector<int32_t>* keys[2] = {&old_keys, &new_keys};
+  for (int file = 0; file < 2; ++file) {
+    auto count = static_cast<int32_t>(keys[file]->size());
+    line_table[file] = static_cast<line_entry*>(checked_alloc(table_size(count + 3, sizeof(line_entry))));
+    for (int32_t j = 1; j <= count; ++j) line_table[file][j] = {-7, (*keys[file])[j - 1]};
+    line_count[file] = count;
+  }
+}
+
+std::vector<int32_t> elements(const int32_t* vector, int32_t first, int32_t last) {
+  return std::vector<int32_t>(vector + first, vector + last + 1);
+}
+
+void free_classes() {
+  free(new_class_list);
+  free(old_line_class);
+  new_class_list = nullptr;
+  old_line_class = nullptr;
+}
+
+TEST(equivalence_test, WorkedExample) {
+  make_tables({9, 5, 7}, {5, 9, 5});
+  build_line_classes();
+  EXPECT_EQ(prefix_len, 0);
+  EXPECT_EQ(suffix_len, 0);
+  EXPECT_EQ(elements(new_class_list, 1, 4), (std::vector<int32_t>{-1, 3, -2, -1}));
+  EXPECT_EQ(elements(old_line_class, 1, 3), (std::vector<int32_t>{3, 1, 0}));
+  free_classes();
+}
+
+struct trim_case {
+  const char* name;
+  std::vector<int32_t> old_keys, new_keys;
+  int32_t prefix, suffix, old_view, new_view;
+};
+
+TEST(equivalence_test, TrimCommonEnds) {
+  const trim_case cases[] = {
+      {"equal sequences", {1, 2, 3}, {1, 2, 3}, 3, 0, 0, 0},
+      {"suffix limited by the prefix", {1, 2, 1}, {1, 2, 1, 2, 1}, 3, 0, 0, 2},
+      {"suffix only", {4, 1}, {1}, 0, 1, 1, 0},
+      {"empty old file", {}, {1, 2}, 0, 0, 0, 2},
+      {"empty new file", {1, 2}, {}, 0, 0, 2, 0},
+      {"both ends", {1, 2, 3, 4, 5}, {1, 9, 4, 5}, 1, 2, 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    make_tables(c.old_keys, c.new_keys);
+    trim_common_ends();
+    EXPECT_EQ(prefix_len, c.prefix);
+    EXPECT_EQ(suffix_len, c.suffix);
+    EXPECT_EQ(sorted_count[0], c.old_view);
+    EXPECT_EQ(sorted_count[1], c.new_view);
+    for (int file = 0; file < 2; ++file) {
+      EXPECT_EQ(sorted_view[file], line_table[file] + c.prefix);
+      for (int32_t j = 0; j <= sorted_count[file]; ++j) EXPECT_EQ(sorted_view[file][j].view_pos, j);
+    }
+    free(line_table[0]);
+    free(line_table[1]);
+  }
+}
+
+TEST(equivalence_test, ViewStartsAfterPrefix) {
+  // Old a b a, new a b a b a: the new view holds new lines 4 and 5.
+  make_tables({1, 2, 1}, {1, 2, 1, 2, 1});
+  trim_common_ends();
+  EXPECT_EQ(sorted_view[1][1].key, 2);
+  EXPECT_EQ(sorted_view[1][2].key, 1);
+  free(line_table[0]);
+  free(line_table[1]);
+}
+
+TEST(equivalence_test, SortOrdersByKeyThenPosition) {
+  std::vector<line_entry> view = {{0, 0}, {1, 5}, {2, 3}, {3, 5}, {4, 1}, {5, 3}, {6, 5}};
+  sort_line_view(view.data(), 6);
+  std::vector<std::pair<int32_t, int32_t>> got;
+  for (int j = 1; j <= 6; ++j) got.emplace_back(view[j].key, view[j].view_pos);
+  EXPECT_EQ(got, (std::vector<std::pair<int32_t, int32_t>>{{1, 4}, {3, 2}, {3, 5}, {5, 1}, {5, 3}, {5, 6}}));
+  EXPECT_EQ(view[0].view_pos, 0);  // entry 0 is not part of the view
+}
+
+TEST(equivalence_test, EmptyNewViewLeavesEveryOldLineWithoutClass) {
+  make_tables({3, 4, 1}, {1});
+  build_line_classes();
+  EXPECT_EQ(sorted_count[1], 0);
+  EXPECT_EQ(new_class_list[1], -1);
+  EXPECT_EQ(elements(old_line_class, 1, 2), (std::vector<int32_t>{0, 0}));
+  free_classes();
+}
+
+TEST(equivalence_test, ClassesListNewLinesInFileOrder) {
+  // New view 7 8 7 8 7; old lines 8, 6, 7, 8.
+  make_tables({8, 6, 7, 8}, {7, 8, 7, 8, 7});
+  build_line_classes();
+  // Sorted new view: 7@1 7@3 7@5 8@2 8@4.
+  EXPECT_EQ(elements(new_class_list, 1, 6), (std::vector<int32_t>{-1, 3, 5, -2, 4, -1}));
+  EXPECT_EQ(elements(old_line_class, 1, 4), (std::vector<int32_t>{4, 0, 1, 4}));
+  free_classes();
+}
+
+}  // namespace

@@ -1,0 +1,39 @@
+#include "engine/match_lines.h"
+
+#include <cstdlib>
+
+#include "cli/exit_run.h"
+#include "engine/candidates.h"
+#include "engine/equivalence.h"
+#include "engine/line_table.h"
+#include "engine/match_vector.h"
+#include "engine/verify_matches.h"
+
+namespace {
+
+void pair_lines() {
+  start_candidate_search();
+  int32_t k = find_candidates(old_line_class, sorted_count[0], new_class_list, chain_ends);
+  free(new_class_list);
+  new_class_list = nullptr;
+  free(old_line_class);
+  old_line_class = nullptr;
+  allocate_match_vector();
+  build_match_vector(chain_ends[k]);
+  end_candidate_search();
+}
+
+int64_t* allocate_offsets(int32_t lines) {
+  return static_cast<int64_t*>(
+      checked_alloc(table_size(static_cast<uint64_t>(lines) + 2, sizeof(int64_t))));
+}
+
+}  // namespace
+
+void match_lines() {
+  build_line_classes();
+  pair_lines();
+  old_offsets = allocate_offsets(line_count[0]);
+  new_offsets = allocate_offsets(line_count[1]);
+  verify_matches();
+}

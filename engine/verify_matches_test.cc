@@ -1,0 +1,103 @@
+#include "engine/verify_matches.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/exit_run.h"
+#include "engine/engine_test_files.h"
+#include "engine/line_table.h"
+#include "engine/match_vector.h"
+
+namespace {
+
+class verify_matches_test : public engine_test {
+ protected:
+  // Loads the pair, pairs old line i with new line pairs[i - 1] (0 for
+  // none) whatever their hashes, and verifies.
+  void verify(const std::string& old_text, const std::string& new_text,
+              const std::vector<int32_t>& pairs) {
+    load_pair(old_text, new_text);
+    ASSERT_EQ(line_count[0], static_cast<int32_t>(pairs.size()));
+    match_vector = static_cast<int32_t*>(checked_alloc(table_size(line_count[0] + 2, 4)));
+    match_vector[0] = 0;
+    for (size_t i = 0; i < pairs.size(); ++i) match_vector[i + 1] = pairs[i];
+    old_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[0] + 2, 8)));
+    new_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[1] + 2, 8)));
+    verify_matches();
+  }
+
+  std::vector<int64_t> offsets(const int64_t* table, int file) const {
+    return std::vector<int64_t>(table, table + line_count[file] + 1);
+  }
+};
+
+TEST_F(verify_matches_test, OffsetsOfEveryLine) {
+  verify("a\nbb\n\nccc\n", "bb\nx\n\ny\nz\n", {0, 1, 3, 0});
+  EXPECT_EQ(offsets(old_offsets, 0), (std::vector<int64_t>{0, 2, 5, 6, 10}));
+  EXPECT_EQ(offsets(new_offsets, 1), (std::vector<int64_t>{0, 3, 5, 6, 8, 10}));
+  EXPECT_EQ(matches(), (std::vector<int32_t>{0, 1, 3, 0}));
+  EXPECT_EQ(input_streams[0], nullptr);
+  EXPECT_EQ(input_streams[1], nullptr);
+}
+
+TEST_F(verify_matches_test, BrokenPairReadsOnToTheLineEnd) {
+  verify("abXdef\nz\nlast\n", "abYgh\nz\n", {1, 2, 0});
+  EXPECT_EQ(matches(), (std::vector<int32_t>{0, 2, 0}));
+  EXPECT_EQ(offsets(old_offsets, 0), (std::vector<int64_t>{0, 7, 9, 14}));
+  EXPECT_EQ(offsets(new_offsets, 1), (std::vector<int64_t>{0, 6, 8}));
+}
+
+TEST_F(verify_matches_test, EmptyOldFileFillsNewOffsets) {
+  verify("", "a\nbc\n", {});
+  EXPECT_EQ(offsets(new_offsets, 1), (std::vector<int64_t>{0, 2, 5}));
+}
+
+struct pair_case {
+  const char* name;
+  std::string old_line, new_line;  // without their newlines
+  bool blank_runs, all_blanks, fold_case;
+  bool agree;
+};
+
+TEST_F(verify_matches_test, ComparisonUnderOptions) {
+  const pair_case cases[] = {
+      {"equal", "abc", "abc", false, false, false, true},
+      {"last byte", "abc", "abd", false, false, false, false},
+      {"longer new line", "ab", "abc", false, false, false, false},
+      {"longer old line", "abc", "ab", false, false, false, false},
+      {"NUL against blank", std::string("a\0b", 3), "a b", false, false, false, false},
+      {"blank against tab -b", "a b", "a\tb", true, false, false, true},
+      {"trailing blanks -b", "a b  ", "a b", true, false, false, true},
+      {"trailing blanks on the new side -b", "a b", "a b \t", true, false, false, true},
+      {"runs of any mix -b", "a  b", "a \t\v b", true, false, false, true},
+      {"carriage return is a blank -b", "a\r", "a", true, false, false, true},
+      {"blank against nothing -b", "a b", "ab", true, false, false, false},
+      {"leading blank -b", " a", "a", true, false, false, false},
+      {"case still counts -b", "A b", "a b", true, false, false, false},
+      {"NUL against blank -b", std::string("a\0b", 3), "a b", true, false, false, false},
+      {"blanks anywhere -w", "a b", "ab", false, true, false, true},
+      {"every space class -w", " a\tb\f \r", "ab", false, true, false, true},
+      {"other letters -w", "a b", "ac", false, true, false, false},
+      {"-b and -w together", "a b", "ab", true, true, false, true},
+      {"case -i", "ABC", "abc", false, false, true, true},
+      {"brackets -i", "[", "{", false, false, true, true},
+      {"high bytes are not folded -i", "\xC1", "\xE1", false, false, true, false},
+      {"blanks still count -i", "a b", "ab", false, false, true, false},
+      {"case and blanks -b -i", "A  B", "a b", true, false, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    set_modes(c.blank_runs, c.all_blanks, c.fold_case);
+    // A paired line after the pair under test shows that the pass went on
+    // from the right place.
+    verify(c.old_line + "\nnext\n", c.new_line + "\nnext\n", {1, 2});
+    EXPECT_EQ(matches(), (std::vector<int32_t>{c.agree ? 1 : 0, 2}));
+    EXPECT_EQ(old_offsets[1], static_cast<int64_t>(c.old_line.size() + 1));
+    EXPECT_EQ(new_offsets[1], static_cast<int64_t>(c.new_line.size() + 1));
+    EXPECT_EQ(old_offsets[2], static_cast<int64_t>(c.old_line.size() + 6));
+  }
+}
+
+}  // namespace
