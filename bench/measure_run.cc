@@ -1,7 +1,9 @@
 // measure_run COMMAND [ARG...]: runs the command with standard output on
 // /dev/null, waits for it, and prints one line: its wall time in seconds, its
-// peak resident memory in KiB and its exit status (negative: the signal that
-// ended it). The peak covers the command and every descendant it waited for.
+// peak resident memory in KiB, its exit status (negative: the signal that
+// ended it) and its processor time (user and system) in seconds. The peak
+// and the processor time cover the command and every descendant it waited
+// for.
 //
 // The kernel starts a new program's peak at the resident size of the process
 // that forked it, so this launcher is kept small and linked statically: the
@@ -20,6 +22,10 @@ double now() {
   timespec at;
   clock_gettime(CLOCK_MONOTONIC, &at);
   return static_cast<double>(at.tv_sec) + static_cast<double>(at.tv_nsec) / 1e9;
+}
+
+double seconds_of(const timeval& span) {
+  return static_cast<double>(span.tv_sec) + static_cast<double>(span.tv_usec) / 1e6;
 }
 
 int exit_code(int wait_status) {
@@ -55,6 +61,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   double seconds = now() - start;
-  printf("%.6f %ld %d\n", seconds, usage.ru_maxrss, exit_code(wait_status));
+  double cpu = seconds_of(usage.ru_utime) + seconds_of(usage.ru_stime);
+  printf("%.6f %ld %d %.6f\n", seconds, usage.ru_maxrss, exit_code(wait_status), cpu);
   return 0;
 }

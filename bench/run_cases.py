@@ -6,7 +6,8 @@ peak resident memory, the targets and whether each is met.
 Each case runs once to warm the page cache, then --runs times, every run of
 the command right after a run of its floor command, so that a change in the
 machine's load falls on both alike. The ratio is the median of the ratios of
-those adjacent pairs. Peak memory is the largest ru_maxrss that wait4
+those adjacent pairs; the targets are judged on it. The same ratio on
+processor time is printed beside it, as a busy machine disturbs it less. Peak memory is the largest ru_maxrss that wait4
 reports for the command, which covers every process it waited for (the
 child runs of a directory comparison, the pr pager); measure_run takes both
 measurements.
@@ -31,6 +32,7 @@ class run_result:
     seconds: float
     peak_bytes: int
     status: int  # exit status, or -signal
+    cpu_seconds: float  # user and system time of the command and its children
 
 
 @dataclass
@@ -57,9 +59,9 @@ def run_once(argv):
     except subprocess.TimeoutExpired:
         os.killpg(launcher.pid, signal.SIGKILL)
         launcher.communicate()
-        return run_result(float(RUN_TIMEOUT), 0, -signal.SIGKILL)
-    seconds, peak_kib, status = out.split()
-    return run_result(float(seconds), int(peak_kib) * 1024, int(status))
+        return run_result(float(RUN_TIMEOUT), 0, -signal.SIGKILL, float(RUN_TIMEOUT))
+    seconds, peak_kib, status, cpu = out.split()
+    return run_result(float(seconds), int(peak_kib) * 1024, int(status), float(cpu))
 
 
 def line_count(path):
@@ -128,6 +130,14 @@ def ratio(case):
     return statistics.median(c.seconds / f.seconds for c, f in zip(case.runs, case.floor_runs))
 
 
+def cpu_ratio(case):
+    """The same ratio on processor time, which a busy machine disturbs less."""
+    if not case.floor_runs:
+        return None
+    return statistics.median(c.cpu_seconds / max(f.cpu_seconds, 1e-3)
+                             for c, f in zip(case.runs, case.floor_runs))
+
+
 def peak(case):
     return max(r.peak_bytes for r in case.runs)
 
@@ -166,19 +176,22 @@ def count_candidates(counter, work):
 
 
 def print_table(cases, out):
-    out.write("| case | median s | floor median s | ratio | peak MiB | targets |\n")
-    out.write("|---|---|---|---|---|---|\n")
+    out.write("| case | median s | floor median s | ratio | cpu s | cpu ratio | peak MiB | targets |\n")
+    out.write("|---|---|---|---|---|---|---|---|\n")
     for case in cases:
         if not case.runs:
             continue
         floor = "%.3f" % median_time(case.floor_runs) if case.floor_runs else "-"
         rat = "%.2f" % ratio(case) if case.floor_runs else "-"
+        cpu_rat = "%.2f" % cpu_ratio(case) if case.floor_runs else "-"
+        cpu = statistics.median(r.cpu_seconds for r in case.runs)
         targets = "; ".join("%s %s" % (text, "met" if met else "NOT MET")
                             for text, met in verdicts(case))
         if case.note:
             targets += "; " + case.note
-        out.write("| %s | %.3f | %s | %s | %.1f | %s |\n"
-                  % (case.name, median_time(case.runs), floor, rat, peak(case) / MIB, targets))
+        out.write("| %s | %.3f | %s | %s | %.3f | %s | %.1f | %s |\n"
+                  % (case.name, median_time(case.runs), floor, rat, cpu, cpu_rat,
+                     peak(case) / MIB, targets))
 
 
 def print_notes(cases, candidates, edited_files, out):
