@@ -45,7 +45,7 @@ void close_pipe(pager_pipe p) {
   close(p.write_end);
 }
 
-void start_pager(pager_pipe p) {
+void start_pager(pager_pipe p, const char* pager_path) {
   const pid_t pid = fork();
   if (pid < 0) {
     fputs("No more processes", stderr);
@@ -54,12 +54,12 @@ void start_pager(pager_pipe p) {
   if (pid > 0) return;
   dup2(p.read_end, 0);
   close_pipe(p);
-  exec_installed(OVARN_PAGER_PATH, pager_args);
-  perror(OVARN_PAGER_PATH);
+  exec_installed(pager_path, pager_args);
+  perror(pager_path);
   exit_run();
 }
 
-pid_t start_comparison(const pager_pipe* p) {
+pid_t start_comparison(const pager_pipe* p, const char* program_path) {
   const pid_t pid = fork();
   if (pid < 0) {
     fputs("varn: No more processes\n", stderr);
@@ -70,8 +70,8 @@ pid_t start_comparison(const pager_pipe* p) {
     dup2(p->write_end, 1);
     close_pipe(*p);
   }
-  exec_installed(OVARN_PROGRAM_PATH, state.arg_vector);
-  perror(OVARN_PROGRAM_PATH);
+  exec_installed(program_path, state.arg_vector);
+  perror(program_path);
   exit_run();
 }
 
@@ -95,18 +95,22 @@ void wait_for_all() {
 }  // namespace
 
 void run_child_comparison(char* title) {
+  run_child_program(title, OVARN_PROGRAM_PATH, OVARN_PAGER_PATH);
+}
+
+void run_child_program(char* title, const char* program_path, const char* pager_path) {
   pager_args[2] = title;
   // Everything printed so far comes out before anything of the children.
   fflush(stdout);
   if (title == nullptr) {
-    wait_for(start_comparison(nullptr));
+    wait_for(start_comparison(nullptr, program_path));
     wait_for_all();
     return;
   }
   complete_listing_title(state.path1, state.path2);
   const pager_pipe p = make_pager_pipe();
-  start_pager(p);
-  const pid_t comparison = start_comparison(&p);
+  start_pager(p, pager_path);
+  const pid_t comparison = start_comparison(&p, program_path);
   // The pager sees the end of its input once the comparison process is gone.
   close_pipe(p);
   wait_for(comparison);

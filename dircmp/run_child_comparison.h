@@ -14,4 +14,9 @@ extern char* pager_args[5];
 // created ends the run through exit_run.
 void run_child_comparison(char* title);
 
+// The same with the program and the pager given by path (each tried as
+// exec_installed does). A program or pager that cannot be run gets the
+// perror line for its path, and its process ends; the call still returns.
+void run_child_program(char* title, const char* program_path, const char* pager_path);
+
 #endif  // OVARN_DIRCMP_RUN_CHILD_COMPARISON_H_
