@@ -2,8 +2,10 @@
 // text files, as a plain comparison without options would, and prints on one
 // line what its steps worked on: the line counts, the common prefix and
 // suffix, the number of distinct line hashes of each file, the number of
-// candidate records the candidate search appended, and the number of pairings
-// that survived verification. The benchmark reads candidate_count from it.
+// (old line, new line) pairs of equal hash (what the candidate search walks
+// through at most), the number of candidate records the search appended, and
+// the number of pairings that survived verification. The benchmark reads
+// candidate_count from it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -28,13 +30,35 @@ FILE* open_or_die(const char* path) {
   return stream;
 }
 
-// Read before the tables are turned into classes.
-int64_t distinct_hashes(int file) {
+// The tables' keys, sorted; read before the tables are turned into classes.
+std::vector<int32_t> sorted_keys(int file) {
   std::vector<int32_t> keys;
   keys.reserve(line_count[file]);
   for (int32_t j = 1; j <= line_count[file]; ++j) keys.push_back(line_table[file][j].key);
   std::sort(keys.begin(), keys.end());
-  return std::unique(keys.begin(), keys.end()) - keys.begin();
+  return keys;
+}
+
+int64_t distinct(const std::vector<int32_t>& keys) {
+  int64_t count = 0;
+  for (size_t j = 0; j < keys.size(); ++j) count += j == 0 || keys[j] != keys[j - 1];
+  return count;
+}
+
+// Sum over hashes of (old lines with it) times (new lines with it).
+int64_t equal_hash_pairs(const std::vector<int32_t>& old_keys, const std::vector<int32_t>& new_keys) {
+  int64_t pairs = 0;
+  size_t n = 0;
+  for (size_t o = 0; o < old_keys.size();) {
+    size_t o_end = o;
+    while (o_end < old_keys.size() && old_keys[o_end] == old_keys[o]) ++o_end;
+    while (n < new_keys.size() && new_keys[n] < old_keys[o]) ++n;
+    size_t n_end = n;
+    while (n_end < new_keys.size() && new_keys[n_end] == old_keys[o]) ++n_end;
+    pairs += static_cast<int64_t>(o_end - o) * static_cast<int64_t>(n_end - n);
+    o = o_end;
+  }
+  return pairs;
 }
 
 int64_t verified_pairings() {
@@ -58,11 +82,14 @@ int main(int argc, char** argv) {
   load_line_table(1, streams[1]);
   fclose(streams[0]);
   fclose(streams[1]);
-  int64_t distinct[2] = {distinct_hashes(0), distinct_hashes(1)};
+  std::vector<int32_t> keys[2] = {sorted_keys(0), sorted_keys(1)};
+  int64_t pairs = equal_hash_pairs(keys[0], keys[1]);
   match_lines();
-  printf("lines=%d,%d prefix=%d suffix=%d distinct_hashes=%lld,%lld candidate_count=%d pairings=%lld\n",
-         line_count[0], line_count[1], prefix_len, suffix_len, static_cast<long long>(distinct[0]),
-         static_cast<long long>(distinct[1]), candidate_count,
-         static_cast<long long>(verified_pairings()));
+  printf(
+      "lines=%d,%d prefix=%d suffix=%d distinct_hashes=%lld,%lld equal_hash_pairs=%lld "
+      "candidate_count=%d pairings=%lld\n",
+      line_count[0], line_count[1], prefix_len, suffix_len, static_cast<long long>(distinct(keys[0])),
+      static_cast<long long>(distinct(keys[1])), static_cast<long long>(pairs), candidate_count,
+      static_cast<long long>(verified_pairings()));
   return 0;
 }
