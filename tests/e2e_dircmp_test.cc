@@ -449,4 +449,26 @@ TEST_F(DirectoryMode, EditHeadingNamesTheEntryInSubdirectoryRuns) {
   EXPECT_EQ(r.status, 2);
 }
 
+// Builds whose fixed paths name nothing: the walk goes on past every child
+// run that cannot start.
+TEST_F(DirectoryMode, MissingProgramAndPagerAreReportedAndTheWalkGoesOn) {
+  differing_pair("x");
+  file("a/y", "only\n");
+  run_request req;
+  req.path = variant_path("ovarn_without_helpers");
+  req.argv = {"ovarn", "a", "b"};
+  req.cwd = root.path();
+  run_result r = run_program(req);
+  EXPECT_EQ(r.out, "varn a/x b/x\nOnly in a: y\n");
+  EXPECT_EQ(r.err, "/nonexistent/bin/ovarn: " + error_text(ENOENT) + "\n");
+  EXPECT_EQ(r.status, 2);
+
+  req.path = variant_path("ovarn_without_pager");
+  req.argv = {"ovarn", "-l", "a", "b"};
+  r = run_program(req);
+  EXPECT_EQ(r.out, "Only in a:\n\ty\n");
+  EXPECT_EQ(r.err, "/nonexistent/bin/pr: " + error_text(ENOENT) + "\n");
+  EXPECT_EQ(r.status, 2);
+}
+
 }  // namespace
