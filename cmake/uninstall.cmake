@@ -1,9 +1,11 @@
 # Removes the files that "cmake --install" listed in install_manifest.txt.
 # Only those files go: directories are left, because the install may have
-# found them there already (/usr/local/bin). The manifest already names each
-# file under DESTDIR when the install had one.
+# found them there already (/usr/local/bin). The manifest names the files
+# without DESTDIR, so the same DESTDIR must be set as for the install.
 #
-#   cmake -DOVARN_MANIFEST=<build>/install_manifest.txt -P uninstall.cmake
+#   [DESTDIR=...] cmake -DOVARN_MANIFEST=<build>/install_manifest.txt -P uninstall.cmake
+
+cmake_minimum_required(VERSION 3.25)
 
 if(NOT OVARN_MANIFEST OR NOT EXISTS "${OVARN_MANIFEST}")
   message(FATAL_ERROR "Nothing to uninstall: no install manifest at \"${OVARN_MANIFEST}\" "
@@ -12,7 +14,8 @@ endif()
 
 file(STRINGS "${OVARN_MANIFEST}" installed_files)
 set(missing 0)
-foreach(installed IN LISTS installed_files)
+foreach(listed IN LISTS installed_files)
+  set(installed "$ENV{DESTDIR}${listed}")
   if(IS_SYMLINK "${installed}" OR EXISTS "${installed}")
     message(STATUS "Removing ${installed}")
     file(REMOVE "${installed}")
