@@ -164,6 +164,17 @@ TEST_P(HelperPairs, StandardInputAsSecondOperand) {
   EXPECT_EQ(r.status, 1);
 }
 
+// A "-" in front of the operands is taken as an option group, so standard
+// input can be compared only as the second operand.
+TEST_P(HelperPairs, StandardInputAsFirstOperandIsRefused) {
+  temp_dir dir;
+  write_file(dir / "a", "a\n");
+  const run_result r = compare({}, "-", dir / "a", "x\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "varnh: must have 2 file arguments\n");
+  EXPECT_EQ(r.status, 2);
+}
+
 // A file that goes on long after the other ends is listed in full, not cut
 // after the count that stands for "to the end".
 TEST_P(HelperPairs, RestOfALongFileIsListedInFull) {
