@@ -20,8 +20,8 @@ std::size_t skip_white(std::string_view text, std::size_t i) {
 }
 
 // Lines x0, x0+1, x0+2 of the first file equal lines x1, x1+1, x1+2 of the
-// second; compared from the last pair back, as the nearest lines differ most
-// often.
+// second. The last pair goes first: it holds a newly read line, so a place
+// that does not match is usually given up after one comparison.
 bool three_equal(helper_state& state, std::int64_t x0, std::int64_t x1) {
   for (int m = 2; m >= 0; --m) {
     if (!lines_equal(state, get_line(state, 0, x0 + m), get_line(state, 1, x1 + m))) return false;
