@@ -2,8 +2,11 @@
 #
 # The programs carry their install paths (OVARN_PROGRAM_PATH,
 # OVARN_HELPER_PATH) built in, so the package installs under the very prefix
-# the build was configured with; configure with -DCMAKE_INSTALL_PREFIX=/usr
-# for a package that puts the programs in /usr/bin and /usr/libexec.
+# the build was configured with. A package must be built with
+# -DCMAKE_INSTALL_PREFIX=/usr: /usr/local belongs to the local administrator,
+# and a package that owned its directories would remove them again (such as
+# an empty /usr/local/share/man) when it is removed. cmake/cpack_checks.cmake
+# refuses such a package.
 
 set(CPACK_PACKAGE_NAME "ovarn")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
@@ -34,5 +37,7 @@ if(OVARN_DPKG_SHLIBDEPS)
 else()
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", libc6, libstdc++6, libgcc-s1")
 endif()
+
+set(CPACK_PROJECT_CONFIG_FILE "${CMAKE_CURRENT_LIST_DIR}/cpack_checks.cmake")
 
 include(CPack)
