@@ -1,6 +1,7 @@
 #include "engine/candidates.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/exit_run.h"
 #include "engine/equivalence.h"
@@ -12,14 +13,36 @@ int32_t candidate_count = 0;
 int32_t* chain_ends = nullptr;
 int32_t* match_vector = nullptr;
 
+namespace {
+
+// One bit per new view position, set while a chain ends there. A class line
+// that already ends a chain changes nothing in the search (it would find its
+// own chain end, and the predecessor it picks up is never used, because the
+// next line of the class lies beyond it), so it is passed over without a
+// binary search. On files that are much alike that is most class lines.
+uint64_t* chain_end_marks = nullptr;
+
+bool ends_a_chain(int32_t new_pos) { return (chain_end_marks[new_pos >> 6] >> (new_pos & 63)) & 1; }
+void mark_chain_end(int32_t new_pos) { chain_end_marks[new_pos >> 6] |= uint64_t{1} << (new_pos & 63); }
+void unmark_chain_end(int32_t new_pos) {
+  chain_end_marks[new_pos >> 6] &= ~(uint64_t{1} << (new_pos & 63));
+}
+
+}  // namespace
+
 void start_candidate_search() {
   uint32_t ends_size = table_size(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t));
   chain_ends = static_cast<int32_t*>(checked_alloc(ends_size));
   candidate_list = static_cast<candidate*>(checked_alloc(table_size(1, sizeof(candidate))));
   candidate_count = 0;
+  uint32_t marks_size = table_size(static_cast<uint64_t>(sorted_count[1]) / 64 + 1, sizeof(uint64_t));
+  chain_end_marks = static_cast<uint64_t*>(checked_alloc(marks_size));
+  memset(chain_end_marks, 0, marks_size);
 }
 
 void end_candidate_search() {
+  free(chain_end_marks);
+  chain_end_marks = nullptr;
   free(candidate_list);
   candidate_list = nullptr;
   free(chain_ends);
@@ -63,17 +86,20 @@ int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int
     int32_t last_replaced = 0;
     int32_t pred = ends[0];  // the predecessor a new pairing of line i names
     for (;;) {
-      if (y > candidate_list[pred].new_pos) {
+      if (y > candidate_list[pred].new_pos && !ends_a_chain(y)) {
         int32_t s = search_candidates(ends, k, y);
         if (s != last_replaced + 1) pred = ends[s - 1];
         if (s == k + 1) {
           ends[s] = add_candidate(i, y, pred);
+          mark_chain_end(y);
           ++k;
           break;  // nothing later in the class can do better for line i
         }
         if (candidate_list[ends[s]].new_pos > y) {
           int32_t replaced = ends[s];
           ends[s] = add_candidate(i, y, pred);
+          unmark_chain_end(candidate_list[replaced].new_pos);
+          mark_chain_end(y);
           pred = replaced;
           last_replaced = s;
         }

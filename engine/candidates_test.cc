@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include "engine/engine_test_files.h"
@@ -63,6 +64,96 @@ TEST_F(candidates_test, EmptyOldFile) {
   EXPECT_EQ(k, 0);
   EXPECT_EQ(line_count[0], 0);
   EXPECT_EQ(match_vector[0], 0);
+}
+
+// The search exactly as written out step by step, every class line looked
+// up with the binary search, on its own records.
+struct reference_search {
+  std::vector<candidate> records;
+  std::vector<int32_t> ends;
+
+  int32_t position(int32_t k, int32_t y) const {
+    if (records[ends[k]].new_pos < y) return k + 1;
+    int32_t lo = 0, hi = k + 1;
+    for (;;) {
+      int32_t mid = (lo + hi) / 2;
+      if (mid <= lo) return mid + 1;
+      int32_t t = records[ends[mid]].new_pos;
+      if (t > y) hi = mid;
+      else if (t < y) lo = mid;
+      else return mid;
+    }
+  }
+
+  int32_t add(int32_t old_pos, int32_t new_pos, int32_t prev) {
+    records.push_back({old_pos, new_pos, prev});
+    return static_cast<int32_t>(records.size()) - 1;
+  }
+
+  int32_t run(const int32_t* old_classes, int32_t old_count, const int32_t* class_list) {
+    ends.assign(old_count + 2, 0);
+    ends[0] = add(0, 0, 0);
+    int32_t k = 0;
+    for (int32_t i = 1; i <= old_count; ++i) {
+      int32_t c = old_classes[i];
+      if (c == 0) continue;
+      int32_t pos = c, y = -class_list[c], l = 0, r = ends[0];
+      for (;;) {
+        if (y > records[r].new_pos) {
+          int32_t s = position(k, y);
+          if (s != l + 1) r = ends[s - 1];
+          if (s == k + 1) {
+            ends[s] = add(i, y, r);
+            ++k;
+            break;
+          }
+          if (records[ends[s]].new_pos > y) {
+            int32_t t = ends[s];
+            ends[s] = add(i, y, r);
+            r = t;
+            l = s;
+          }
+        }
+        y = class_list[++pos];
+        if (y <= 0) break;
+      }
+    }
+    return k;
+  }
+};
+
+std::vector<std::string> random_lines(std::mt19937& rng, int alphabet, int most) {
+  std::uniform_int_distribution<int> length(0, most);
+  std::uniform_int_distribution<int> letter(0, alphabet - 1);
+  std::vector<std::string> lines(length(rng));
+  for (auto& line : lines) line = std::string(1, static_cast<char>('a' + letter(rng)));
+  return lines;
+}
+
+TEST_F(candidates_test, SameRecordsAsTheSearchWrittenOut) {
+  std::mt19937 rng(4711);
+  for (int round = 0; round < 300; ++round) {
+    auto old_lines = random_lines(rng, 2 + round % 6, 60);
+    auto new_lines = random_lines(rng, 2 + round % 6, 60);
+    SCOPED_TRACE(text_of(old_lines) + "---\n" + text_of(new_lines));
+    load_pair(text_of(old_lines), text_of(new_lines));
+    build_line_classes();
+    reference_search reference;
+    int32_t expected_k = reference.run(old_line_class, sorted_count[0], new_class_list);
+    start_candidate_search();
+    int32_t k = find_candidates(old_line_class, sorted_count[0], new_class_list, chain_ends);
+    EXPECT_EQ(k, expected_k);
+    ASSERT_EQ(candidate_count, static_cast<int32_t>(reference.records.size()));
+    for (int32_t c = 0; c < candidate_count; ++c) {
+      EXPECT_EQ(candidate_list[c].old_pos, reference.records[c].old_pos);
+      EXPECT_EQ(candidate_list[c].new_pos, reference.records[c].new_pos);
+      EXPECT_EQ(candidate_list[c].prev, reference.records[c].prev);
+    }
+    for (int32_t p = 0; p <= k; ++p) EXPECT_EQ(chain_ends[p], reference.ends[p]);
+    end_candidate_search();
+    free(new_class_list);
+    free(old_line_class);
+  }
 }
 
 TEST_F(candidates_test, SearchFindsSmallestPositionNotBelow) {
