@@ -1,0 +1,362 @@
+// Faults and hostile conditions around the installed programs: an address
+// space too small for the line tables, files and directories that cannot be
+// read, paths longer than the programs' fixed buffers, files over 4 GiB,
+// and standard output on a pipe nobody reads. Each ends with its message and
+// status, and leaves no spool file behind.
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/property/checked_run.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using args_list = std::vector<std::string>;
+
+// --- address-space limit -------------------------------------------------
+
+// Runs the request under "ulimit -v kib" through the shell.
+run_result run_limited(long kib, const run_request& inner, const std::string& input = "") {
+  run_request request;
+  request.path = "/bin/sh";
+  request.argv = {"sh", "-c", "ulimit -v " + std::to_string(kib) + " && exec \"$0\" \"$@\"",
+                  inner.path};
+  request.argv.insert(request.argv.end(), inner.argv.begin() + 1, inner.argv.end());
+  request.input = input;
+  request.timeout_seconds = 120;
+  return run_program(request);
+}
+
+// The smallest of a few limits under which ovarn starts and reads its
+// command line; 0 when none does (a sanitizer or valgrind reserves far more
+// address space than any of them).
+long startup_limit() {
+  const run_request bare = checked_request(ovarn_path(), "ovarn", {});
+  for (long kib : {16384L, 32768L, 65536L, 131072L}) {
+    if (run_limited(kib, bare).err == "varn: two filename arguments required\n") return kib;
+  }
+  return 0;
+}
+
+TEST(AddressSpaceLimit, TablesThatCannotBeHadEndTheRunAndHelperStillCompares) {
+  const long base = startup_limit();
+  if (base == 0) GTEST_SKIP() << "ovarn does not start under any tried address-space limit";
+  // 8 Mi lines need a 64 MiB table; the limit leaves 32 MiB above start-up.
+  const long limit = base + 32768;
+  const long lines = 8L * 1024 * 1024;
+  temp_dir dir;
+  const std::string old_text(lines, '\n');
+  write_file(dir / "old", old_text);
+  write_file(dir / "new", old_text + "x\n");
+
+  run_result r = run_limited(limit, checked_request(ovarn_path(), "ovarn", {dir / "old", dir / "new"}));
+  EXPECT_EQ(r.err, "varn: files too big, try -h\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 1) << "the files were known to differ";
+
+  // The same with the old file on standard input: the spool file goes too.
+  const std::string before = spool_files_snapshot();
+  r = run_limited(limit, checked_request(ovarn_path(), "ovarn", {"-", dir / "new"}), old_text);
+  EXPECT_EQ(r.err, "varn: files too big, try -h\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(spool_files_snapshot(), before);
+
+  // The helper's memory is bounded whatever the size of the files.
+  r = run_limited(limit, checked_request(ovarn_path(), "ovarn", {"-h", dir / "old", dir / "new"}));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, std::to_string(lines) + "a" + std::to_string(lines + 1) + ",$\n> x\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+// --- files and directories that cannot be read ---------------------------
+
+// The request run by an unprivileged user when the suite runs as root, for
+// whom permission bits do not stop a read; empty path when that cannot be done.
+run_request as_unprivileged(run_request request) {
+  if (geteuid() != 0) return request;
+  if (access("/usr/bin/setpriv", X_OK) != 0) return {};
+  run_request dropped = request;
+  dropped.path = "/usr/bin/setpriv";
+  dropped.argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", request.path};
+  dropped.argv.insert(dropped.argv.end(), request.argv.begin() + 1, request.argv.end());
+  return dropped;
+}
+
+struct unreadable_case {
+  bool helper;  // run ovarnh rather than ovarn
+  args_list args;
+  std::string out;
+  std::string err;
+  int status;
+};
+
+TEST(Unreadable, FilesAndDirectoriesAreReportedByName) {
+  temp_dir root;
+  chmod(root.path().c_str(), 0755);  // the unprivileged user must reach the files
+  const std::string dir = root.path();
+  auto at = [&](const std::string& name) { return dir + "/" + name; };
+  write_file(at("locked"), "secret\n");
+  write_file(at("open"), "plain\n");
+  chmod(at("locked").c_str(), 0);
+  for (const char* side : {"a", "b"}) {
+    make_dir(at(side));
+    make_dir(at(std::string(side) + "/sub"));
+    write_file(at(std::string(side) + "/locked"), std::string(side) + "\n");
+    write_file(at(std::string(side) + "/x"), std::string(side) + " x\n");
+    write_file(at(std::string(side) + "/sub/y"), std::string(side) + " y\n");
+  }
+  make_dir(at("shut"));
+  chmod(at("shut").c_str(), 0);
+  chmod(at("a/locked").c_str(), 0);
+  chmod(at("a/sub/y").c_str(), 0);
+  const std::string denied = error_text(EACCES);
+
+  const unreadable_case cases[] = {
+      {false, {"locked", "open"}, "", "varn: locked: " + denied + "\n", 2},
+      {false, {"open", "locked"}, "", "varn: locked: " + denied + "\n", 2},
+      {false, {"-h", "open", "locked"}, "", "varnh: can't openlocked\n", 2},
+      {true, {"locked", "open"}, "", "varnh: can't openlocked\n", 2},
+      {false, {"shut", "a"}, "", "varn: shut/: " + denied + "\n", 2},
+      // An entry that cannot be opened is named, and the walk goes on.
+      {false, {"a", "b"}, "Common subdirectories: a/sub and b/sub\nvarn a/x b/x\n1c1\n< a x\n---\n> b x\n",
+       "a/locked: " + denied + "\n", 2},
+      // The child run for a subdirectory names its own entries the same way.
+      {false, {"-r", "a", "b"},
+       "Common subdirectories: a/sub and b/sub\nvarn -r a/x b/x\n1c1\n< a x\n---\n> b x\n",
+       "a/locked: " + denied + "\na/sub/y: " + denied + "\n", 2},
+  };
+  for (const auto& c : cases) {
+    run_request request = as_unprivileged(
+        checked_request(c.helper ? ovarnh_path() : ovarn_path(), c.helper ? "varnh" : "ovarn", c.args));
+    if (request.path.empty()) GTEST_SKIP() << "running as root without setpriv to drop privileges";
+    request.cwd = dir;
+    request.no_input = true;
+    const run_result r = run_program(request);
+    const std::string shown = ::testing::PrintToString(c.args);
+    EXPECT_EQ(r.out, c.out) << shown;
+    EXPECT_EQ(r.err, c.err) << shown;
+    EXPECT_EQ(r.status, c.status) << shown;
+  }
+}
+
+// A socket cannot be opened by anybody, root included.
+TEST(Unreadable, SocketOperandsCannotBeOpened) {
+  temp_dir dir;
+  const std::string socket_path = dir / "sock";
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  socket_path.copy(address.sun_path, socket_path.size());
+  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  write_file(dir / "text", "text\n");
+
+  run_result r = checked_ovarn({socket_path, dir / "text"});
+  EXPECT_EQ(r.err, "varn: " + socket_path + ": " + error_text(ENXIO) + "\n");
+  EXPECT_EQ(r.status, 2);
+  r = checked_ovarnh({dir / "text", socket_path});
+  EXPECT_EQ(r.err, "varnh: can't open" + socket_path + "\n");
+  EXPECT_EQ(r.status, 2);
+  close(fd);
+}
+
+// --- paths longer than the fixed buffers ---------------------------------
+
+// A directory path of about length bytes below root, made of 200-byte names.
+std::string deep_directory(const std::string& root, size_t length) {
+  std::string deep = root;
+  while (deep.size() + 1 < length) {
+    deep += "/" + std::string(std::min<size_t>(200, length - deep.size() - 1), 'd');
+    make_dir(deep);
+  }
+  return deep;
+}
+
+TEST(LongPaths, FilePathsBeyondEveryBufferAreComparedInFull) {
+  temp_dir dir;
+  // Far beyond the 1024-byte path buffers, still within the system's limit.
+  const std::string deep = deep_directory(dir.path(), 3900);
+  const std::string old_path = deep + "/old", new_path = deep + "/new";
+  write_file(old_path, "a\nb\n");
+  write_file(new_path, "a\nc\n");
+
+  run_result r = checked_ovarn({old_path, new_path});
+  EXPECT_EQ(r.out, "2c2\n< b\n---\n> c\n");
+  EXPECT_EQ(r.status, 1);
+  r = checked_ovarn({"-c0", old_path, new_path});
+  EXPECT_EQ(r.out.rfind("*** " + old_path + "\t", 0), 0u) << r.out.substr(0, 80);
+  EXPECT_NE(r.out.find("\n--- " + new_path + "\t"), std::string::npos);
+  EXPECT_EQ(r.status, 1);
+  r = checked_ovarnh({old_path, new_path});
+  EXPECT_EQ(r.out, "2,$c2,$\n< b\n---\n> c\n");
+  EXPECT_EQ(r.status, 1);
+  r = checked_ovarn({old_path, "-"}, "a\nc\n");
+  EXPECT_EQ(r.out, "2c2\n< b\n---\n> c\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST(LongPaths, TitleLongerThanItsBufferIsCutForThePager) {
+  temp_dir dir;
+  make_dir(dir / "a");
+  make_dir(dir / "b");
+  write_file(dir / "a/x", "one\n");
+  write_file(dir / "b/x", "two\n");
+  // 800 option words make a title of about 2400 bytes.
+  args_list args(800, "-s");
+  args.push_back("-l");
+  args.push_back("a");
+  args.push_back("b");
+  run_request request = checked_request(ovarn_path(), "ovarn", args);
+  request.cwd = dir.path();
+  const run_result r = run_program(request);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("varn -s -s -s"), std::string::npos) << "the pager's header shows the title";
+  EXPECT_NE(r.out.find("1c1\n< one\n---\n> two\n"), std::string::npos) << r.out.substr(0, 400);
+}
+
+// --- files over 4 GiB ----------------------------------------------------
+
+// A file of text, a hole up to size bytes, then tail. The hole costs no disk.
+bool make_sparse(const std::string& path, const std::string& text, off_t size, const std::string& tail) {
+  write_file(path, text);
+  if (truncate(path.c_str(), size) != 0) return false;
+  const int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+  if (fd < 0) return false;
+  const bool written = write(fd, tail.data(), tail.size()) == static_cast<ssize_t>(tail.size());
+  close(fd);
+  return written;
+}
+
+TEST(LargeFiles, PairsOver4GiBThatDifferNearTheEnd) {
+  temp_dir dir;
+  const off_t size = (off_t{4} << 30) + 100;
+  if (!make_sparse(dir / "old", "x\n", size, "\nsame\nold\n") ||
+      !make_sparse(dir / "new", "x\n", size, "\nsame\nnewer\n")) {
+    GTEST_SKIP() << "no room for sparse files over 4 GiB here";
+  }
+  // Line 2 is the hole, more than 4 GiB of NUL bytes; lines 3 and 4 lie past
+  // 4 GiB, so only 64-bit offsets find them again.
+  run_request request = checked_request(ovarn_path(), "ovarn", {dir / "old", dir / "new"});
+  request.timeout_seconds = 1200;
+  run_result r = run_program(request);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "4c4\n< old\n---\n> newer\n");
+  EXPECT_EQ(r.status, 1);
+
+  // The helper reads the hole as 254-byte lines: "x", 16909321 of them, then
+  // "same" at 16909323 and the differing line after it.
+  request = checked_request(ovarnh_path(), "varnh", {dir / "old", dir / "new"});
+  request.timeout_seconds = 600;
+  r = run_program(request);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, "16909324,$c16909324,$\n< old\n---\n> newer\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+// --- output to a closed pipe ---------------------------------------------
+
+struct pipe_run {
+  int status = -1;  // exit status, or 128 + signal number
+  bool timed_out = false;
+};
+
+// Runs program with its standard output on a pipe whose reading end is
+// already closed, standard input from input_path and standard error thrown
+// away.
+pipe_run run_into_closed_pipe(const run_request& request, const std::string& input_path) {
+  int ends[2];
+  if (pipe(ends) != 0) return {};
+  close(ends[0]);
+  std::vector<std::string> args = request.argv;
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open(input_path.c_str(), O_RDONLY);
+    const int err = open("/dev/null", O_WRONLY);
+    if (in < 0 || err < 0) _exit(127);
+    dup2(in, 0);
+    dup2(ends[1], 1);
+    dup2(err, 2);
+    signal(SIGPIPE, SIG_DFL);
+    execv(request.path.c_str(), argv.data());
+    _exit(127);
+  }
+  close(ends[1]);
+  pipe_run result;
+  int wstatus = 0;
+  const time_t deadline = time(nullptr) + 60;
+  for (;;) {
+    const pid_t done = waitpid(pid, &wstatus, WNOHANG);
+    if (done == pid) break;
+    if (done < 0) return result;
+    if (time(nullptr) >= deadline) {
+      result.timed_out = true;
+      kill(pid, SIGKILL);
+      waitpid(pid, &wstatus, 0);
+      return result;
+    }
+    usleep(5000);
+  }
+  result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  return result;
+}
+
+TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
+  temp_dir dir;
+  std::string old_text, new_text;
+  for (int k = 0; k < 20000; ++k) {
+    old_text += "old " + std::to_string(k) + "\n";
+    new_text += "new " + std::to_string(k) + "\n";
+  }
+  write_file(dir / "old", old_text);
+  write_file(dir / "new", new_text);
+  write_file(dir / "small_old", "a\n");
+  write_file(dir / "small_new", "b\n");
+  write_file(dir / "empty", "");
+
+  struct pipe_case {
+    std::string program;
+    args_list args;
+    std::string input;  // file for standard input
+    int status;
+  };
+  const int killed = 128 + SIGPIPE;
+  const pipe_case cases[] = {
+      // Without "-" the signal keeps its default action.
+      {ovarn_path(), {dir / "old", dir / "new"}, dir / "empty", killed},
+      {ovarn_path(), {"-c", dir / "old", dir / "new"}, dir / "empty", killed},
+      {ovarnh_path(), {dir / "old", dir / "new"}, dir / "empty", killed},
+      // With "-" the run ends through its exit path, with the status it had
+      // reached, and takes its spool file with it: both while the listing is
+      // written and when the last of it is flushed at the end.
+      {ovarn_path(), {"-", dir / "new"}, dir / "old", 1},
+      {ovarn_path(), {dir / "small_old", "-"}, dir / "small_new", 1},
+  };
+  const std::string before = spool_files_snapshot();
+  for (const auto& c : cases) {
+    const pipe_run r = run_into_closed_pipe(checked_request(c.program, "ovarn", c.args), c.input);
+    const std::string shown = ::testing::PrintToString(c.args);
+    ASSERT_FALSE(r.timed_out) << shown;
+    if (under_valgrind() && r.status == kValgrindErrorStatus) ADD_FAILURE() << "valgrind: " << shown;
+    EXPECT_EQ(r.status, c.status) << shown;
+  }
+  EXPECT_EQ(spool_files_snapshot(), before);
+}
+
+}  // namespace
