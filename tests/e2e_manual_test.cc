@@ -278,6 +278,7 @@ TEST(ManualPages, ExamplesShowWhatTheProgramsPrint) {
        {{"a/x", "one\ntwo\nold line\n"}, {"b/x", "one\ntwo\nnew line\n"}}},
       {"ovarnh.1", "ovarn -h old new",
        {{"old", "a\nb1\nb2\nc\nd\ne\nf\n"}, {"new", "a\nx1\nx2\nx3\nc\nd\ne\nf\n"}}},
+      {"ovarnh.1", "ovarn -h short1 short2", {{"short1", "a\nb\nc\nd\n"}, {"short2", "a\nX\nc\nd\n"}}},
   };
   // The context example shows the files' times as of the start of 2026.
   const time_t start_of_2026 = 1767225600;
