@@ -1,0 +1,41 @@
+#include "fuzz/fuzz_input.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+uint8_t fuzz_reader::take_byte() {
+  if (size == 0) return 0;
+  --size;
+  return *data++;
+}
+
+std::string fuzz_reader::rest() {
+  std::string text(reinterpret_cast<const char*>(data), size);
+  data += size;
+  size = 0;
+  return text;
+}
+
+void split_pair(const std::string& text, const std::string& separator, std::string& old_text,
+                std::string& new_text) {
+  const size_t at = text.find(separator);
+  if (at == std::string::npos) {
+    old_text = text;
+    new_text.clear();
+    return;
+  }
+  old_text = text.substr(0, at);
+  new_text = text.substr(at + separator.size());
+}
+
+void write_whole_file(const std::string& path, const std::string& content) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0) return;
+  size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = write(fd, content.data() + done, content.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  close(fd);
+}

@@ -1,0 +1,26 @@
+// Cutting one fuzz input into the pieces a target needs: a few selector
+// bytes and two file contents.
+#ifndef OVARN_FUZZ_FUZZ_INPUT_H_
+#define OVARN_FUZZ_FUZZ_INPUT_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct fuzz_reader {
+  const uint8_t* data;
+  size_t size;
+  // The next byte, or 0 when the input is used up.
+  uint8_t take_byte();
+  // The rest of the input.
+  std::string rest();
+};
+
+// Splits text at its first occurrence of separator into the old and new file
+// contents; without a separator the new file is empty.
+void split_pair(const std::string& text, const std::string& separator, std::string& old_text,
+                std::string& new_text);
+
+void write_whole_file(const std::string& path, const std::string& content);
+
+#endif  // OVARN_FUZZ_FUZZ_INPUT_H_
