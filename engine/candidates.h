@@ -15,26 +15,25 @@ struct candidate {
   int32_t prev;     // index of the candidate before it on its chain; 0 ends
 };
 
-// Index 0 is the sentinel {0, 0, 0}; candidate_count records are in use and
-// the block holds exactly that many.
+// Index 0 is the sentinel {0, 0, 0}; candidate_count records are in use.
 extern candidate* candidate_list;
 extern int32_t candidate_count;
 // Element p: index of the candidate ending the best chain of length p.
 extern int32_t* chain_ends;
 
-// Allocates chain_ends (S1 + 2 elements) and an empty one-record
-// candidate_list, ready for find_candidates.
+// Allocates chain_ends (S1 + 2 elements), an empty one-record candidate_list
+// and the search's own bookkeeping, ready for find_candidates.
 void start_candidate_search();
 // Frees candidate_list, then chain_ends.
 void end_candidate_search();
 
-// Appends {old_pos, new_pos, prev}, growing the list by exactly one record;
-// returns the new record's index.
+// Appends {old_pos, new_pos, prev}; returns the new record's index.
 int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev);
 
-// The smallest p in 1..k + 1 with p = k + 1 or the new_pos of the candidate
-// at ends[p] not less than y.
-int32_t search_candidates(const int32_t* ends, int32_t k, int32_t y);
+// Given end_pos[p], the new_pos of the candidate at chain_ends[p] for p in
+// 0..k (rising strictly): the smallest p in 1..k + 1 with p = k + 1 or
+// end_pos[p] not less than y.
+int32_t search_candidates(const int32_t* end_pos, int32_t k, int32_t y);
 
 // Runs the search over old view lines 1..old_count; returns k, the length of
 // the longest chain, whose last candidate is ends[k].

@@ -156,22 +156,17 @@ TEST_F(candidates_test, SameRecordsAsTheSearchWrittenOut) {
   }
 }
 
-TEST_F(candidates_test, SearchFindsSmallestPositionNotBelow) {
-  // Chain ends with new positions 0 (sentinel), 2, 5, 9.
-  candidate_count = 0;
-  candidate_list = static_cast<candidate*>(malloc(sizeof(candidate)));
-  int32_t ends[5] = {add_candidate(0, 0, 0), add_candidate(1, 2, 0), add_candidate(2, 5, 1),
-                     add_candidate(3, 9, 2), 0};
+TEST(search_candidates_test, FindsSmallestPositionNotBelow) {
+  const int32_t end_pos[5] = {0, 2, 5, 9, -1};  // chain ends at new lines 2, 5, 9
   struct probe {
     int32_t y, p;
   };
   const probe probes[] = {{1, 1}, {2, 1}, {3, 2}, {5, 2}, {6, 3}, {9, 3}, {10, 4}};
   for (const auto& q : probes) {
     SCOPED_TRACE(q.y);
-    EXPECT_EQ(search_candidates(ends, 3, q.y), q.p);
+    EXPECT_EQ(search_candidates(end_pos, 3, q.y), q.p);
   }
-  free(candidate_list);
-  candidate_list = nullptr;
+  EXPECT_EQ(search_candidates(end_pos, 0, 1), 1);  // only the sentinel
 }
 
 }  // namespace

@@ -37,8 +37,33 @@ void number_view(line_entry* view, int32_t count) {
   for (int32_t j = 0; j <= count; ++j) view[j].view_pos = j;
 }
 
-bool comes_before(const line_entry& a, const line_entry& b) {
+bool by_position(const line_entry& a, const line_entry& b) { return a.view_pos < b.view_pos; }
+
+bool by_key_then_position(const line_entry& a, const line_entry& b) {
   return a.key != b.key ? a.key < b.key : a.view_pos < b.view_pos;
+}
+
+// The key with its sign bit flipped orders as an unsigned number the way the
+// key orders as a signed one.
+uint32_t key_bits(const line_entry& entry) { return static_cast<uint32_t>(entry.key) ^ 0x80000000u; }
+
+// Stable sort of count entries by key, through a scratch copy.
+void radix_sort_by_key(line_entry* entries, int32_t count) {
+  auto* scratch = static_cast<line_entry*>(
+      checked_alloc(table_size(static_cast<uint64_t>(count), sizeof(line_entry))));
+  line_entry* from = entries;
+  line_entry* to = scratch;
+  for (unsigned shift = 0; shift < 32; shift += 8) {
+    size_t starts[257] = {};
+    for (int32_t n = 0; n < count; ++n) ++starts[((key_bits(from[n]) >> shift) & 0xFF) + 1];
+    if (starts[((key_bits(from[0]) >> shift) & 0xFF) + 1] == static_cast<size_t>(count))
+      continue;  // every key has the same byte here
+    for (int b = 0; b < 256; ++b) starts[b + 1] += starts[b];
+    for (int32_t n = 0; n < count; ++n) to[starts[(key_bits(from[n]) >> shift) & 0xFF]++] = from[n];
+    std::swap(from, to);
+  }
+  if (from != entries) std::copy(from, from + count, entries);
+  free(scratch);
 }
 
 }  // namespace
@@ -54,10 +79,18 @@ void trim_common_ends() {
 }
 
 // The order is total (positions are distinct within a view), so any correct
-// sort gives the one result.
+// sort gives the one result. A view fresh from trim_common_ends is in
+// position order, so a stable sort by key alone gives that order: a radix
+// sort, byte by byte from the lowest, does it in a few linear passes.
 void sort_line_view(line_entry* view, int32_t count) {
-  if (count < 2) return;
-  std::sort(view + 1, view + 1 + count, comes_before);
+  line_entry* first = view + 1;
+  line_entry* last = first + count;
+  constexpr int32_t kSmallView = 64;
+  if (count >= kSmallView && std::is_sorted(first, last, by_position)) {
+    radix_sort_by_key(first, count);
+  } else {
+    std::sort(first, last, by_key_then_position);
+  }
 }
 
 void build_equivalence(line_entry* old_view, int32_t old_count, line_entry* new_view,

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "cli/exit_run.h"
@@ -92,6 +95,31 @@ TEST(equivalence_test, SortOrdersByKeyThenPosition) {
   for (int j = 1; j <= 6; ++j) got.emplace_back(view[j].key, view[j].view_pos);
   EXPECT_EQ(got, (std::vector<std::pair<int32_t, int32_t>>{{1, 4}, {3, 2}, {3, 5}, {5, 1}, {5, 3}, {5, 6}}));
   EXPECT_EQ(view[0].view_pos, 0);  // entry 0 is not part of the view
+}
+
+TEST(equivalence_test, LargeViewsSortLikeTheOrderSays) {
+  std::mt19937 rng(99);
+  for (int32_t count : {63, 64, 1000, 70000}) {
+    for (int32_t spread : {1, 5, 300, 1 << 30}) {
+      SCOPED_TRACE(std::to_string(count) + " keys up to " + std::to_string(spread));
+      std::uniform_int_distribution<int32_t> key(-spread, spread);
+      std::vector<line_entry> view(count + 1);
+      for (int32_t j = 0; j <= count; ++j) view[j] = {j, key(rng)};
+      for (bool in_position_order : {true, false}) {
+        std::vector<line_entry> input = view;
+        if (!in_position_order) std::shuffle(input.begin() + 1, input.end(), rng);
+        std::vector<line_entry> expected = input;
+        std::sort(expected.begin() + 1, expected.end(), [](const line_entry& a, const line_entry& b) {
+          return a.key != b.key ? a.key < b.key : a.view_pos < b.view_pos;
+        });
+        sort_line_view(input.data(), count);
+        for (int32_t j = 1; j <= count; ++j) {
+          ASSERT_EQ(input[j].key, expected[j].key) << j;
+          ASSERT_EQ(input[j].view_pos, expected[j].view_pos) << j;
+        }
+      }
+    }
+  }
 }
 
 TEST(equivalence_test, EmptyNewViewLeavesEveryOldLineWithoutClass) {

@@ -2,6 +2,7 @@
 
 #include "cli/exit_run.h"
 #include "cli/run_options.h"
+#include "engine/table_growth.h"
 
 // Sixteen consecutive byte values starting at b.
 #define BYTE_ROW(b)                                                          \
@@ -98,14 +99,17 @@ int32_t hash_next_line(FILE* stream) {
 
 void load_line_table(int file, FILE* stream) {
   fseek(stream, 0, SEEK_SET);
-  auto* table = static_cast<line_entry*>(checked_alloc(table_size(3, sizeof(line_entry))));
+  uint64_t capacity = 3;
+  auto* table = static_cast<line_entry*>(checked_alloc(table_size(capacity, sizeof(line_entry))));
   int32_t count = 0;
   for (int32_t hash; (hash = hash_next_line(stream)) != 0;) {
     // One more line and the two spare entries after it.
-    uint32_t size = table_size(static_cast<uint64_t>(count) + 1 + 3, sizeof(line_entry));
-    table = static_cast<line_entry*>(checked_realloc(table, size));
+    uint64_t needed = static_cast<uint64_t>(count) + 1 + 3;
+    table = static_cast<line_entry*>(grow_table(table, needed, sizeof(line_entry), &capacity));
     table[++count].key = hash;
   }
-  line_table[file] = table;
+  // The table keeps exactly its lines and the three entries around them.
+  uint32_t size = table_size(static_cast<uint64_t>(count) + 3, sizeof(line_entry));
+  line_table[file] = static_cast<line_entry*>(checked_realloc(table, size));
   line_count[file] = count;
 }
