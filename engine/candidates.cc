@@ -6,6 +6,7 @@
 #include "cli/exit_run.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
+#include "engine/marked_set.h"
 #include "engine/match_vector.h"
 #include "engine/table_growth.h"
 
@@ -16,45 +17,23 @@ int32_t* match_vector = nullptr;
 
 namespace {
 
-// One bit per new view position, set while a chain ends there. A class line
-// that already ends a chain changes nothing in the search (it would find its
-// own chain end, and the predecessor it picks up is never used, because the
-// next line of the class lies beyond it), so it is passed over without a
-// binary search. On files that are much alike that is most class lines.
-uint64_t* chain_end_marks = nullptr;
-
-// Element p: the new_pos of the candidate at chain_ends[p], kept beside it so
-// that the binary search reads one compact array.
-int32_t* chain_end_pos = nullptr;
-
 // Records that candidate_list has room for.
 uint64_t candidate_room = 0;
 
-bool ends_a_chain(int32_t new_pos) { return (chain_end_marks[new_pos >> 6] >> (new_pos & 63)) & 1; }
-void mark_chain_end(int32_t new_pos) { chain_end_marks[new_pos >> 6] |= uint64_t{1} << (new_pos & 63); }
-void unmark_chain_end(int32_t new_pos) {
-  chain_end_marks[new_pos >> 6] &= ~(uint64_t{1} << (new_pos & 63));
+void* allocate_elements(uint64_t count, uint64_t elem_size) {
+  return checked_alloc(table_size(count, elem_size));
 }
 
 }  // namespace
 
 void start_candidate_search() {
-  uint32_t ends_size = table_size(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t));
-  chain_ends = static_cast<int32_t*>(checked_alloc(ends_size));
-  candidate_list = static_cast<candidate*>(checked_alloc(table_size(1, sizeof(candidate))));
+  chain_ends = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t)));
+  candidate_list = static_cast<candidate*>(allocate_elements(1, sizeof(candidate)));
   candidate_room = 1;
   candidate_count = 0;
-  uint32_t marks_size = table_size(static_cast<uint64_t>(sorted_count[1]) / 64 + 1, sizeof(uint64_t));
-  chain_end_marks = static_cast<uint64_t*>(checked_alloc(marks_size));
-  memset(chain_end_marks, 0, marks_size);
-  chain_end_pos = static_cast<int32_t*>(checked_alloc(ends_size));
 }
 
 void end_candidate_search() {
-  free(chain_end_pos);
-  chain_end_pos = nullptr;
-  free(chain_end_marks);
-  chain_end_marks = nullptr;
   free(candidate_list);
   candidate_list = nullptr;
   free(chain_ends);
@@ -88,44 +67,101 @@ int32_t search_candidates(const int32_t* end_pos, int32_t k, int32_t y) {
   }
 }
 
-int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
-                        int32_t* ends) {
-  ends[0] = add_candidate(0, 0, 0);
-  chain_end_pos[0] = 0;
-  int32_t k = 0;
-  constexpr int32_t kLookAhead = 16;  // old lines whose class start is fetched early
-  for (int32_t i = 1; i <= old_count; ++i) {
-    if (i + kLookAhead <= old_count) __builtin_prefetch(&class_list[old_classes[i + kLookAhead]]);
-    int32_t pos = old_classes[i];
-    if (pos == 0) continue;
-    int32_t y = -class_list[pos];  // the class starts with its first line negated
-    int32_t last_replaced = 0;
-    int32_t pred = ends[0];  // the predecessor a new pairing of line i names
-    for (;;) {
-      if (y > candidate_list[pred].new_pos && !ends_a_chain(y)) {
-        int32_t s = search_candidates(chain_end_pos, k, y);
-        if (s != last_replaced + 1) pred = ends[s - 1];
-        if (s == k + 1) {
-          ends[s] = add_candidate(i, y, pred);
-          chain_end_pos[s] = y;
-          mark_chain_end(y);
-          ++k;
-          break;  // nothing later in the class can do better for line i
-        }
-        if (chain_end_pos[s] > y) {
-          int32_t replaced = ends[s];
-          unmark_chain_end(chain_end_pos[s]);
-          ends[s] = add_candidate(i, y, pred);
-          chain_end_pos[s] = y;
-          mark_chain_end(y);
-          pred = replaced;
-          last_replaced = s;
-        }
-      }
-      y = class_list[++pos];
-      if (y <= 0) break;  // the next class starts, or the list ends
+namespace {
+
+// The search's own bookkeeping, beside chain_ends. A class line that already
+// ends a chain changes nothing in the search: it would find its own chain
+// end, and the predecessor it picks up is never used, because every later
+// line of the class lies beyond that chain end. So the walk through a class
+// passes over such lines without looking at them; on files that are much
+// alike, where the short line hash puts many lines in each class, those are
+// most of the lines of every class.
+struct search_books {
+  marked_set chain_end_members;  // class_list indices of lines that end a chain
+  int32_t* end_pos;              // element p: new_pos of the candidate at chain_ends[p]
+  int32_t* end_member;           // element p: its class_list index
+  int32_t* class_end;            // at a class start: the index after its last line
+};
+
+search_books open_books(const int32_t* class_list, int32_t old_count, int32_t new_count) {
+  search_books books;
+  books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
+  books.end_pos = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
+  books.end_member = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
+  books.class_end = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
+  int32_t next_start = new_count + 1;
+  for (int32_t x = new_count; x >= 1; --x) {
+    if (class_list[x] < 0) {
+      books.class_end[x] = next_start;
+      next_start = x;
     }
   }
+  books.end_pos[0] = 0;
+  return books;
+}
+
+void close_books(search_books& books) {
+  free_marked_set(books.chain_end_members);
+  free(books.end_pos);
+  free(books.end_member);
+  free(books.class_end);
+}
+
+// Level p now ends with the line at class_list index member, new line y.
+void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
+  books.end_pos[p] = y;
+  books.end_member[p] = member;
+  mark(books.chain_end_members, member);
+}
+
+}  // namespace
+
+int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+                        int32_t* ends) {
+  search_books books = open_books(class_list, old_count, sorted_count[1]);
+  ends[0] = add_candidate(0, 0, 0);
+  int32_t k = 0;
+  constexpr int32_t kLookAhead = 16;  // old lines whose class is fetched early
+  for (int32_t i = 1; i <= old_count; ++i) {
+    if (i + kLookAhead <= old_count) {
+      __builtin_prefetch(&books.class_end[old_classes[i + kLookAhead]]);
+      __builtin_prefetch(&class_list[old_classes[i + kLookAhead]]);
+    }
+    int32_t start = old_classes[i];
+    if (start == 0) continue;
+    int32_t end = books.class_end[start];
+    int32_t last_replaced = 0;
+    int32_t pred = ends[0];  // the predecessor a new pairing of line i names
+    int32_t pred_pos = 0;    // its new_pos
+    const marked_set& passed_over = books.chain_end_members;
+    for (int32_t x = next_unmarked(passed_over, start, end); x < end;
+         x = next_unmarked(passed_over, x + 1, end)) {
+      int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
+      if (y <= pred_pos) continue;
+      int32_t s = search_candidates(books.end_pos, k, y);
+      if (s != last_replaced + 1) {
+        pred = ends[s - 1];
+        pred_pos = books.end_pos[s - 1];
+      }
+      if (s == k + 1) {
+        ends[s] = add_candidate(i, y, pred);
+        set_chain_end(books, s, x, y);
+        ++k;
+        break;  // nothing later in the class can do better for line i
+      }
+      if (books.end_pos[s] > y) {
+        int32_t replaced = ends[s];
+        int32_t replaced_pos = books.end_pos[s];
+        unmark(books.chain_end_members, books.end_member[s]);
+        ends[s] = add_candidate(i, y, pred);
+        set_chain_end(books, s, x, y);
+        pred = replaced;
+        pred_pos = replaced_pos;
+        last_replaced = s;
+      }
+    }
+  }
+  close_books(books);
   return k;
 }
 

@@ -21,8 +21,8 @@ extern int32_t candidate_count;
 // Element p: index of the candidate ending the best chain of length p.
 extern int32_t* chain_ends;
 
-// Allocates chain_ends (S1 + 2 elements), an empty one-record candidate_list
-// and the search's own bookkeeping, ready for find_candidates.
+// Allocates chain_ends (S1 + 2 elements) and an empty one-record
+// candidate_list, ready for find_candidates.
 void start_candidate_search();
 // Frees candidate_list, then chain_ends.
 void end_candidate_search();
@@ -35,8 +35,9 @@ int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev);
 // end_pos[p] not less than y.
 int32_t search_candidates(const int32_t* end_pos, int32_t k, int32_t y);
 
-// Runs the search over old view lines 1..old_count; returns k, the length of
-// the longest chain, whose last candidate is ends[k].
+// Runs the search over old view lines 1..old_count and the new view's
+// sorted_count[1] lines in class_list; returns k, the length of the longest
+// chain, whose last candidate is ends[k].
 int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
                         int32_t* ends);
 

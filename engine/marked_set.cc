@@ -1,0 +1,68 @@
+#include "engine/marked_set.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/exit_run.h"
+
+namespace {
+
+constexpr uint64_t kAll = ~uint64_t{0};
+
+uint64_t* zeroed_words(uint64_t bits) {
+  uint64_t count = bits / 64 + 1;
+  uint32_t size = table_size(count, sizeof(uint64_t));
+  auto* words = static_cast<uint64_t*>(checked_alloc(size));
+  memset(words, 0, size);
+  return words;
+}
+
+}  // namespace
+
+marked_set make_marked_set(uint32_t size) {
+  uint64_t word_count = static_cast<uint64_t>(size) / 64 + 1;
+  return marked_set{zeroed_words(size), zeroed_words(word_count)};
+}
+
+void free_marked_set(marked_set& set) {
+  free(set.words);
+  free(set.full_words);
+  set = marked_set{};
+}
+
+void mark(marked_set& set, int32_t x) {
+  uint64_t& word = set.words[x >> 6];
+  word |= uint64_t{1} << (x & 63);
+  if (word == kAll) set.full_words[x >> 12] |= uint64_t{1} << ((x >> 6) & 63);
+}
+
+void unmark(marked_set& set, int32_t x) {
+  set.words[x >> 6] &= ~(uint64_t{1} << (x & 63));
+  set.full_words[x >> 12] &= ~(uint64_t{1} << ((x >> 6) & 63));
+}
+
+bool is_marked(const marked_set& set, int32_t x) { return (set.words[x >> 6] >> (x & 63)) & 1; }
+
+int32_t next_unmarked(const marked_set& set, int32_t x, int32_t end) {
+  while (x < end) {
+    uint64_t open = ~set.words[x >> 6] >> (x & 63);
+    if (open != 0) {
+      int32_t found = x + __builtin_ctzll(open);
+      return found < end ? found : end;
+    }
+    // The rest of this word is marked: go on at the next word that is not
+    // full, 64 words at a time.
+    int64_t w = (x >> 6) + 1;
+    for (;;) {
+      if (w * 64 >= end) return end;
+      uint64_t not_full = ~set.full_words[w >> 6] >> (w & 63);
+      if (not_full != 0) {
+        w += __builtin_ctzll(not_full);
+        break;
+      }
+      w = ((w >> 6) + 1) * 64;
+    }
+    x = static_cast<int32_t>(w * 64);
+  }
+  return end;
+}
