@@ -1,5 +1,6 @@
 #include "engine/candidates.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -137,7 +138,13 @@ int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int
     for (int32_t x = next_unmarked(passed_over, start, end); x < end;
          x = next_unmarked(passed_over, x + 1, end)) {
       int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
-      if (y <= pred_pos) continue;
+      if (y <= pred_pos) {
+        // The class's lines rise, so every one up to new line pred_pos is
+        // passed over: jump to the first beyond it.
+        x = static_cast<int32_t>(std::upper_bound(class_list + x + 1, class_list + end, pred_pos) -
+                                 class_list) - 1;
+        continue;
+      }
       int32_t s = search_candidates(books.end_pos, k, y);
       if (s != last_replaced + 1) {
         pred = ends[s - 1];
