@@ -51,6 +51,7 @@ long startup_limit() {
 }
 
 TEST(AddressSpaceLimit, TablesThatCannotBeHadEndTheRunAndHelperStillCompares) {
+  if (under_valgrind()) GTEST_SKIP() << "valgrind keeps its own memory inside the same limit";
   const long base = startup_limit();
   if (base == 0) GTEST_SKIP() << "ovarn does not start under any tried address-space limit";
   // 8 Mi lines need a 64 MiB table; the limit leaves 32 MiB above start-up.
@@ -242,6 +243,7 @@ bool make_sparse(const std::string& path, const std::string& text, off_t size, c
 }
 
 TEST(LargeFiles, PairsOver4GiBThatDifferNearTheEnd) {
+  if (under_valgrind()) GTEST_SKIP() << "reading 8 GiB byte by byte under valgrind takes hours";
   temp_dir dir;
   const off_t size = (off_t{4} << 30) + 100;
   if (!make_sparse(dir / "old", "x\n", size, "\nsame\nold\n") ||
