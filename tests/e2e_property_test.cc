@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -335,8 +336,11 @@ TEST(Property, HelperListingAppliedByPatchGivesTheNewFileOrItGivesUp) {
   // The helper reads lines of up to 254 bytes as C strings: no NUL bytes, no
   // long lines, and whole lines only, so that its listing is one patch can
   // read.
+  // Edits of up to 35 lines go beyond what it can resynchronise on.
   pair_shape shape = whole_lines_shape();
-  shape.max_lines = 40;
+  shape.max_lines = 60;
+  shape.max_edit_run = 35;
+  shape.max_pool = 60;
   shape.nul_bytes = false;
   shape.long_lines = false;
   long resynchronised = 0, gave_up = 0;

@@ -28,6 +28,8 @@ std::vector<std::string> vocabulary(const pair_shape& shape) {
   if (shape.nul_bytes) words.insert(words.end(), {std::string("a\0b", 3), std::string(1, '\0')});
   if (shape.dot_lines) words.insert(words.end(), {".", "."});
   if (shape.hash_lines) words.insert(words.end(), {"#x", "#if 0"});
+  // Numbered lines, so that a large pool holds lines that seldom repeat.
+  for (int k = 0; k < shape.max_pool; ++k) words.push_back("n" + std::to_string(k));
   if (shape.long_lines) {
     words.push_back(std::string(300, 'x'));
     words.push_back(std::string(300, 'x') + "y");  // differs from the line above past byte 254
@@ -37,9 +39,9 @@ std::vector<std::string> vocabulary(const pair_shape& shape) {
   return words;
 }
 
-std::vector<std::string> pick_pool(dice& d, const std::vector<std::string>& words) {
+std::vector<std::string> pick_pool(dice& d, const std::vector<std::string>& words, int max_pool) {
   std::vector<std::string> pool;
-  const size_t size = 2 + d.below(7);
+  const size_t size = 2 + d.below(static_cast<size_t>(max_pool) - 1);
   for (size_t k = 0; k < size; ++k) pool.push_back(words[d.below(words.size())]);
   return pool;
 }
@@ -53,11 +55,11 @@ std::vector<std::string> random_lines(dice& d, const std::vector<std::string>& p
 
 // A copy of lines with a few insertions, deletions and replacements.
 std::vector<std::string> edited(dice& d, std::vector<std::string> lines,
-                                const std::vector<std::string>& pool) {
+                                const std::vector<std::string>& pool, int max_run) {
   const size_t edits = 1 + d.below(4);
   for (size_t k = 0; k < edits; ++k) {
     const size_t at = d.below(lines.size() + 1);
-    const size_t run = 1 + d.below(3);
+    const size_t run = 1 + d.below(static_cast<size_t>(max_run));
     switch (d.below(3)) {
       case 0:
         for (size_t r = 0; r < run; ++r) lines.insert(lines.begin() + at, pool[d.below(pool.size())]);
@@ -85,10 +87,10 @@ std::string partial_line(dice& d) { return d.chance(50) ? "tail" : "a"; }
 
 text_pair random_pair(uint64_t seed, const pair_shape& shape) {
   dice d(seed);
-  const std::vector<std::string> pool = pick_pool(d, vocabulary(shape));
+  const std::vector<std::string> pool = pick_pool(d, vocabulary(shape), shape.max_pool);
   std::vector<std::string> old_lines = random_lines(d, pool, shape.max_lines);
   std::vector<std::string> new_lines =
-      d.chance(60) ? edited(d, old_lines, pool) : random_lines(d, pool, shape.max_lines);
+      d.chance(60) ? edited(d, old_lines, pool, shape.max_edit_run) : random_lines(d, pool, shape.max_lines);
   if (d.chance(6)) old_lines.clear();
   if (d.chance(6)) new_lines.clear();
   text_pair pair{join(old_lines), join(new_lines)};

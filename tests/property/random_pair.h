@@ -17,6 +17,8 @@ struct pair_shape {
   bool new_partial_line = true;   // the new file may end without a newline
   bool hash_lines = true;         // lines beginning with '#'
   bool space_classes = true;      // carriage return, vertical tab, form feed
+  int max_edit_run = 3;           // longest run of lines one edit inserts or deletes
+  int max_pool = 8;               // most distinct lines in one pair (fewer repeat more)
 };
 
 struct text_pair {
