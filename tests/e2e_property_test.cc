@@ -333,15 +333,13 @@ std::string resolve_to_end(const std::string& listing, size_t old_count, size_t 
 }
 
 TEST(Property, HelperListingAppliedByPatchGivesTheNewFileOrItGivesUp) {
-  // The helper reads lines of up to 254 bytes as C strings: no NUL bytes, no
-  // long lines, and whole lines only, so that its listing is one patch can
-  // read.
-  // Edits of up to 35 lines go beyond what it can resynchronise on.
+  // The helper cuts lines longer than 254 bytes into several, and lists a
+  // last line without its newline as it is: neither makes a listing patch
+  // can read. Edits of up to 35 lines go beyond what it can resynchronise on.
   pair_shape shape = whole_lines_shape();
   shape.max_lines = 60;
   shape.max_edit_run = 35;
   shape.max_pool = 60;
-  shape.nul_bytes = false;
   shape.long_lines = false;
   long resynchronised = 0, gave_up = 0;
   for_each_seed([&](uint64_t seed) {
