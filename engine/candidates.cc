@@ -9,6 +9,7 @@
 #include "engine/line_table.h"
 #include "engine/marked_set.h"
 #include "engine/match_vector.h"
+#include "engine/new_table.h"
 #include "engine/table_growth.h"
 
 candidate* candidate_list = nullptr;
@@ -22,7 +23,7 @@ namespace {
 uint64_t candidate_room = 0;
 
 void* allocate_elements(uint64_t count, uint64_t elem_size) {
-  return checked_alloc(table_size(count, elem_size));
+  return new_table(count, elem_size);
 }
 
 }  // namespace
@@ -173,8 +174,7 @@ int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int
 }
 
 void allocate_match_vector() {
-  uint32_t size = table_size(static_cast<uint64_t>(line_count[0]) + 2, sizeof(int32_t));
-  match_vector = static_cast<int32_t*>(checked_alloc(size));
+  match_vector = static_cast<int32_t*>(new_table(static_cast<uint64_t>(line_count[0]) + 2, sizeof(int32_t)));
 }
 
 void build_match_vector(int32_t last) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli/exit_run.h"
+#include "engine/new_table.h"
 
 int32_t prefix_len = 0;
 int32_t suffix_len = 0;
@@ -50,7 +51,7 @@ uint32_t key_bits(const line_entry& entry) { return static_cast<uint32_t>(entry.
 // Stable sort of count entries by key, through a scratch copy.
 void radix_sort_by_key(line_entry* entries, int32_t count) {
   auto* scratch = static_cast<line_entry*>(
-      checked_alloc(table_size(static_cast<uint64_t>(count), sizeof(line_entry))));
+      new_table(static_cast<uint64_t>(count), sizeof(line_entry)));
   line_entry* from = entries;
   line_entry* to = scratch;
   for (unsigned shift = 0; shift < 32; shift += 8) {
@@ -123,7 +124,7 @@ void build_equivalence(line_entry* old_view, int32_t old_count, line_entry* new_
 
 void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_storage) {
   auto* scratch = static_cast<int32_t*>(
-      checked_alloc(table_size(static_cast<uint64_t>(old_count) + 1, sizeof(int32_t))));
+      new_table(static_cast<uint64_t>(old_count) + 1, sizeof(int32_t)));
   for (int32_t i = 1; i <= old_count; ++i) scratch[old_view[i].view_pos] = old_view[i].key;
   std::copy(scratch + 1, scratch + 1 + old_count, class_storage + 1);
   free(scratch);

@@ -7,6 +7,7 @@
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
 #include "engine/match_vector.h"
+#include "engine/new_table.h"
 #include "engine/verify_matches.h"
 
 namespace {
@@ -25,7 +26,7 @@ void pair_lines() {
 
 int64_t* allocate_offsets(int32_t lines) {
   return static_cast<int64_t*>(
-      checked_alloc(table_size(static_cast<uint64_t>(lines) + 2, sizeof(int64_t))));
+      new_table(static_cast<uint64_t>(lines) + 2, sizeof(int64_t)));
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+// Allocation of the engine's tables.
+#ifndef OVARN_ENGINE_NEW_TABLE_H_
+#define OVARN_ENGINE_NEW_TABLE_H_
+
+#include <cstdint>
+
+// checked_alloc of count elements of elem_size bytes, the size refused
+// beyond the 32-bit byte count as table_size does. Large tables are marked
+// for huge pages where the system has them: page faults are a good part of
+// the cost of large inputs.
+void* new_table(uint64_t count, uint64_t elem_size);
+
+// The huge-page advice for a block of size bytes (from checked_alloc or
+// checked_realloc); does nothing for small blocks or where unsupported.
+void advise_large_table(void* block, uint64_t size);
+
+#endif  // OVARN_ENGINE_NEW_TABLE_H_
