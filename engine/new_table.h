@@ -10,8 +10,10 @@
 // the cost of large inputs.
 void* new_table(uint64_t count, uint64_t elem_size);
 
-// The huge-page advice for a block of size bytes (from checked_alloc or
-// checked_realloc); does nothing for small blocks or where unsupported.
+// The huge-page advice for a block of size bytes from checked_alloc; does
+// nothing for small blocks or where unsupported. Not for blocks that grow:
+// the advice splits the block's mapping, and the system can then no longer
+// move it on reallocation, so every growth would copy it.
 void advise_large_table(void* block, uint64_t size);
 
 #endif  // OVARN_ENGINE_NEW_TABLE_H_

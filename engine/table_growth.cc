@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "cli/exit_run.h"
-#include "engine/new_table.h"
 
 void* grow_table(void* block, uint64_t needed, uint64_t elem_size, uint64_t* capacity) {
   if (needed <= *capacity) return block;
@@ -11,8 +10,5 @@ void* grow_table(void* block, uint64_t needed, uint64_t elem_size, uint64_t* cap
   uint64_t most = UINT32_MAX / elem_size;
   uint64_t room = std::min(std::max(needed, *capacity * 2), most);
   *capacity = room;
-  uint32_t size = table_size(room, elem_size);
-  block = checked_realloc(block, size);
-  advise_large_table(block, size);
-  return block;
+  return checked_realloc(block, table_size(room, elem_size));
 }
