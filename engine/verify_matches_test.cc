@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "cli/exit_run.h"
+#include "cli/run_state.h"
 #include "engine/engine_test_files.h"
 #include "engine/line_table.h"
 #include "engine/match_vector.h"
@@ -52,6 +55,20 @@ TEST_F(verify_matches_test, BrokenPairReadsOnToTheLineEnd) {
 TEST_F(verify_matches_test, EmptyOldFileFillsNewOffsets) {
   verify("", "a\nbc\n", {});
   EXPECT_EQ(offsets(new_offsets, 1), (std::vector<int64_t>{0, 2, 5}));
+}
+
+TEST_F(verify_matches_test, FileThatCannotBeOpenedAgainEndsTheRun) {
+  load_pair("a\n", "a\n");
+  old_offsets = static_cast<int64_t*>(checked_alloc(table_size(3, 8)));
+  new_offsets = static_cast<int64_t*>(checked_alloc(table_size(3, 8)));
+  std::string gone = std::string(state.path1) + ".gone";
+  std::string missing_too = gone + "2";
+  state.exit_status = 1;  // the files were found to differ
+  // The old file is tried first; the message has no program prefix.
+  state.path1 = gone.data();
+  state.path2 = missing_too.data();
+  EXPECT_EXIT(verify_matches(), ::testing::ExitedWithCode(1),
+              "^" + gone + ": " + strerror(ENOENT) + "\n$");
 }
 
 struct pair_case {
