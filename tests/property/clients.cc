@@ -1,5 +1,8 @@
 #include "tests/property/clients.h"
 
+#include <utility>
+#include <vector>
+
 #include "tests/support/run_program.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,5 +1,6 @@
 #include "tests/property/random_pair.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <vector>
