@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <vector>
 #include <string>
 
 #include "cli/run_options.h"
@@ -124,6 +127,35 @@ TEST_F(line_table_test, LoadCountsOnlyFinishedLines) {
     for (size_t j = 0; j < c.keys.size(); ++j) EXPECT_EQ(line_table[1][j + 1].key, c.keys[j]);
     free(line_table[1]);
     line_table[1] = nullptr;
+  }
+}
+
+TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
+  std::mt19937 rng(17);
+  const char bytes[] = {'a', 'B', ' ', ' ', '\t', '\r', '\n', '\n', '\0', '[', '{', '\x80', '\xE9'};
+  std::uniform_int_distribution<size_t> pick(0, sizeof bytes - 1);
+  std::string text;
+  for (int n = 0; n < 200000; ++n) text += bytes[pick(rng)];
+  // Lines longer than a read block, one of them blanks only, and a tail
+  // without a newline.
+  text += std::string(70000, 'x') + "\n" + std::string(140000, ' ') + "\n" +
+          std::string(65535, 'y') + "\n" + std::string(65536, 'z') + "\ntail";
+  const std::string path = make_file(text);
+  for (int modes = 0; modes < 8; ++modes) {
+    SCOPED_TRACE(modes);
+    set_modes(modes & 1, modes & 2, modes & 4);
+    std::vector<int32_t> expected;
+    FILE* lines = fopen(path.c_str(), "r");
+    ASSERT_NE(lines, nullptr);
+    for (int32_t hash; (hash = hash_next_line(lines)) != 0;) expected.push_back(hash);
+    fclose(lines);
+    FILE* stream = fopen(path.c_str(), "r");
+    load_line_table(0, stream);
+    fclose(stream);
+    ASSERT_EQ(line_count[0], static_cast<int32_t>(expected.size()));
+    for (size_t j = 0; j < expected.size(); ++j) ASSERT_EQ(line_table[0][j + 1].key, expected[j]) << j;
+    free(line_table[0]);
+    line_table[0] = nullptr;
   }
 }
 
