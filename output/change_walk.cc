@@ -111,6 +111,7 @@ void print_range(int32_t first, int32_t last, const char* separator) {
 void emit_changes() {
   input_streams[0] = reopen(state.path1);
   input_streams[1] = reopen(state.path2);
+  start_line_output(input_streams[0], input_streams[1]);
   const int32_t m = line_count[0];
   const int32_t n = line_count[1];
   match_vector[0] = 0;

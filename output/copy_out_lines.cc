@@ -9,10 +9,33 @@ const char* block_label = nullptr;
 
 namespace {
 
+// Where each input stream stands. Every read of output goes through here, so
+// the position is known without a system call at every line.
+struct stream_cursor {
+  FILE* stream = nullptr;
+  int64_t offset = 0;
+};
+stream_cursor cursors[2];
+
+int64_t& offset_of(FILE* stream) {
+  for (stream_cursor& c : cursors) {
+    if (c.stream == stream) return c.offset;
+  }
+  // A stream that was not announced: ask it once.
+  stream_cursor& spare = cursors[1];
+  spare.stream = stream;
+  spare.offset = ftello(stream);
+  return spare.offset;
+}
+
 // Moves the stream to offset, without a seek when it already stands there,
 // so that consecutive lines are read through one stream buffer.
 void seek_to(FILE* stream, int64_t offset) {
-  if (ftello(stream) != offset) fseeko(stream, offset, SEEK_SET);
+  int64_t& known = offset_of(stream);
+  if (known != offset) {
+    fseeko(stream, offset, SEEK_SET);
+    known = offset;
+  }
 }
 
 // Copies count bytes from the stream unchanged.
@@ -23,6 +46,7 @@ void copy_bytes(FILE* stream, int64_t count) {
     size_t got = fread(block, 1, want, stream);
     if (got == 0) return;
     fwrite(block, 1, got, stdout);
+    offset_of(stream) += static_cast<int64_t>(got);
     count -= static_cast<int64_t>(got);
   }
 }
@@ -31,9 +55,11 @@ void copy_bytes(FILE* stream, int64_t count) {
 // columns; the column starts at 0 and every other byte counts one.
 void copy_bytes_expanding_tabs(FILE* stream, int64_t count) {
   int64_t column = 0;
+  int64_t& offset = offset_of(stream);
   for (; count > 0; --count) {
     int ch = getc_unlocked(stream);
     if (ch == EOF) return;
+    ++offset;
     if (ch == '\t') {
       do {
         putc_unlocked(' ', stdout);
@@ -49,7 +75,7 @@ void copy_bytes_expanding_tabs(FILE* stream, int64_t count) {
 // Copy-through of the merged output: the old text between where the stream
 // stands and target, unchanged.
 void copy_through(FILE* stream, int64_t target) {
-  int64_t position = ftello(stream);
+  int64_t position = offset_of(stream);
   if (target > position) copy_bytes(stream, target - position);
 }
 
@@ -67,6 +93,11 @@ void open_conditional_block(int32_t old_side) {
 }
 
 }  // namespace
+
+void start_line_output(FILE* old_stream, FILE* new_stream) {
+  cursors[0] = stream_cursor{old_stream, 0};
+  cursors[1] = stream_cursor{new_stream, 0};
+}
 
 void copy_out_lines(const int64_t* offsets, int32_t a, int32_t b, FILE* stream,
                     const char* prefix, int32_t old_side) {

@@ -12,6 +12,10 @@ extern int32_t open_block;
 // The symbol that the closing "#endif %s" line names.
 extern const char* block_label;
 
+// Announces the two freshly opened input streams, both at their start, so
+// that their positions are followed instead of asked for at every line.
+void start_line_output(FILE* old_stream, FILE* new_stream);
+
 // Prints lines a..b (none when a > b) of the file whose offsets and stream
 // are given, each after prefix (not under FMT_IFDEF), expanding tabs under -t.
 // Under FMT_IFDEF with old_side 1 it first copies the unchanged old text up to
