@@ -50,23 +50,21 @@ int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev) {
   return candidate_count++;
 }
 
-int32_t search_candidates(const int32_t* end_pos, int32_t k, int32_t y) {
+void set_chain_position(chain_positions& chain, int32_t p, int32_t y) {
+  chain.pos[p] = y;
+  if (p % 64 == 0) chain.sample[p / 64] = y;
+}
+
+int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
   // A pairing that lengthens the longest chain costs one comparison.
-  if (end_pos[k] < y) return k + 1;
-  int32_t lo = 0;
-  int32_t hi = k + 1;
-  for (;;) {
-    int32_t mid = (lo + hi) / 2;
-    if (mid <= lo) return mid + 1;
-    int32_t t = end_pos[mid];
-    if (t > y) {
-      hi = mid;
-    } else if (t < y) {
-      lo = mid;
-    } else {
-      return mid;
-    }
-  }
+  if (chain.pos[k] < y) return k + 1;
+  // The answer lies after the last sampled level below y (level 0 is, as
+  // its position is 0), and no further than the next sampled level.
+  const int32_t* sample = chain.sample;
+  int32_t below = static_cast<int32_t>(std::lower_bound(sample, sample + k / 64 + 1, y) - sample) - 1;
+  int32_t first = below * 64 + 1;
+  int32_t last = std::min(below * 64 + 64, k);
+  return static_cast<int32_t>(std::lower_bound(chain.pos + first, chain.pos + last + 1, y) - chain.pos);
 }
 
 namespace {
@@ -80,7 +78,7 @@ namespace {
 // most of the lines of every class.
 struct search_books {
   marked_set chain_end_members;  // class_list indices of lines that end a chain
-  int32_t* end_pos;              // element p: new_pos of the candidate at chain_ends[p]
+  chain_positions chain;         // where the chains end, level by level
   int32_t* end_member;           // element p: its class_list index
   int32_t* class_end;            // at a class start: the index after its last line
 };
@@ -88,7 +86,8 @@ struct search_books {
 search_books open_books(const int32_t* class_list, int32_t old_count, int32_t new_count) {
   search_books books;
   books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
-  books.end_pos = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
+  books.chain.pos = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
+  books.chain.sample = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) / 64 + 2, sizeof(int32_t)));
   books.end_member = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
   books.class_end = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
   int32_t next_start = new_count + 1;
@@ -98,20 +97,21 @@ search_books open_books(const int32_t* class_list, int32_t old_count, int32_t ne
       next_start = x;
     }
   }
-  books.end_pos[0] = 0;
+  set_chain_position(books.chain, 0, 0);
   return books;
 }
 
 void close_books(search_books& books) {
   free_marked_set(books.chain_end_members);
-  free(books.end_pos);
+  free(books.chain.pos);
+  free(books.chain.sample);
   free(books.end_member);
   free(books.class_end);
 }
 
 // Level p now ends with the line at class_list index member, new line y.
 void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
-  books.end_pos[p] = y;
+  set_chain_position(books.chain, p, y);
   books.end_member[p] = member;
   mark(books.chain_end_members, member);
 }
@@ -146,10 +146,10 @@ int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int
                                  class_list) - 1;
         continue;
       }
-      int32_t s = search_candidates(books.end_pos, k, y);
+      int32_t s = search_candidates(books.chain, k, y);
       if (s != last_replaced + 1) {
         pred = ends[s - 1];
-        pred_pos = books.end_pos[s - 1];
+        pred_pos = books.chain.pos[s - 1];
       }
       if (s == k + 1) {
         ends[s] = add_candidate(i, y, pred);
@@ -157,9 +157,9 @@ int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int
         ++k;
         break;  // nothing later in the class can do better for line i
       }
-      if (books.end_pos[s] > y) {
+      if (books.chain.pos[s] > y) {
         int32_t replaced = ends[s];
-        int32_t replaced_pos = books.end_pos[s];
+        int32_t replaced_pos = books.chain.pos[s];
         unmark(books.chain_end_members, books.end_member[s]);
         ends[s] = add_candidate(i, y, pred);
         set_chain_end(books, s, x, y);

@@ -30,10 +30,19 @@ void end_candidate_search();
 // Appends {old_pos, new_pos, prev}; returns the new record's index.
 int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev);
 
-// Given end_pos[p], the new_pos of the candidate at chain_ends[p] for p in
-// 0..k (rising strictly): the smallest p in 1..k + 1 with p = k + 1 or
-// end_pos[p] not less than y.
-int32_t search_candidates(const int32_t* end_pos, int32_t k, int32_t y);
+// The new lines at which the chains end: pos[p] is the new_pos of the
+// candidate at chain_ends[p] (p = 0..k, rising strictly), and every 64th of
+// them is copied to sample[p / 64], a small index that the search reads first.
+struct chain_positions {
+  int32_t* pos;
+  int32_t* sample;
+};
+
+// Level p of the chains now ends at new line y.
+void set_chain_position(chain_positions& chain, int32_t p, int32_t y);
+
+// The smallest p in 1..k + 1 with p = k + 1 or chain.pos[p] not less than y.
+int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y);
 
 // Runs the search over old view lines 1..old_count and the new view's
 // sorted_count[1] lines in class_list; returns k, the length of the longest

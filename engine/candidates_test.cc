@@ -159,7 +159,9 @@ TEST_F(candidates_test, SameRecordsAsTheSearchWrittenOut) {
 }
 
 TEST(search_candidates_test, FindsSmallestPositionNotBelow) {
-  const int32_t end_pos[5] = {0, 2, 5, 9, -1};  // chain ends at new lines 2, 5, 9
+  int32_t pos[5] = {0, 2, 5, 9, -1};  // chain ends at new lines 2, 5, 9
+  int32_t sample[1] = {0};
+  const chain_positions end_pos{pos, sample};
   struct probe {
     int32_t y, p;
   };
@@ -169,6 +171,15 @@ TEST(search_candidates_test, FindsSmallestPositionNotBelow) {
     EXPECT_EQ(search_candidates(end_pos, 3, q.y), q.p);
   }
   EXPECT_EQ(search_candidates(end_pos, 0, 1), 1);  // only the sentinel
+}
+
+TEST(search_candidates_test, AcrossSampledLevels) {
+  // Levels 0..1000 end at new lines 0, 3, 6, ...
+  const int32_t k = 1000;
+  std::vector<int32_t> pos(k + 1), sample(k / 64 + 1);
+  chain_positions chain{pos.data(), sample.data()};
+  for (int32_t p = 0; p <= k; ++p) set_chain_position(chain, p, 3 * p);
+  for (int32_t y = 1; y <= 3 * k + 2; ++y) ASSERT_EQ(search_candidates(chain, k, y), (y + 2) / 3) << y;
 }
 
 }  // namespace
