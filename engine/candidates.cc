@@ -22,15 +22,12 @@ namespace {
 // Records that candidate_list has room for.
 uint64_t candidate_room = 0;
 
-void* allocate_elements(uint64_t count, uint64_t elem_size) {
-  return new_table(count, elem_size);
-}
-
 }  // namespace
 
 void start_candidate_search() {
-  chain_ends = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t)));
-  candidate_list = static_cast<candidate*>(allocate_elements(1, sizeof(candidate)));
+  chain_ends =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t)));
+  candidate_list = static_cast<candidate*>(new_table(1, sizeof(candidate)));
   candidate_room = 1;
   candidate_count = 0;
 }
@@ -61,10 +58,12 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
   // The answer lies after the last sampled level below y (level 0 is, as
   // its position is 0), and no further than the next sampled level.
   const int32_t* sample = chain.sample;
-  int32_t below = static_cast<int32_t>(std::lower_bound(sample, sample + k / 64 + 1, y) - sample) - 1;
+  int32_t below =
+      static_cast<int32_t>(std::lower_bound(sample, sample + k / 64 + 1, y) - sample) - 1;
   int32_t first = below * 64 + 1;
   int32_t last = std::min(below * 64 + 64, k);
-  return static_cast<int32_t>(std::lower_bound(chain.pos + first, chain.pos + last + 1, y) - chain.pos);
+  return static_cast<int32_t>(std::lower_bound(chain.pos + first, chain.pos + last + 1, y) -
+                              chain.pos);
 }
 
 namespace {
@@ -86,10 +85,14 @@ struct search_books {
 search_books open_books(const int32_t* class_list, int32_t old_count, int32_t new_count) {
   search_books books;
   books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
-  books.chain.pos = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
-  books.chain.sample = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) / 64 + 2, sizeof(int32_t)));
-  books.end_member = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
-  books.class_end = static_cast<int32_t*>(allocate_elements(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
+  books.chain.pos =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
+  books.chain.sample =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) / 64 + 2, sizeof(int32_t)));
+  books.end_member =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
+  books.class_end =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
   int32_t next_start = new_count + 1;
   for (int32_t x = new_count; x >= 1; --x) {
     if (class_list[x] < 0) {
@@ -143,7 +146,8 @@ int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int
         // The class's lines rise, so every one up to new line pred_pos is
         // passed over: jump to the first beyond it.
         x = static_cast<int32_t>(std::upper_bound(class_list + x + 1, class_list + end, pred_pos) -
-                                 class_list) - 1;
+                                 class_list) -
+            1;
         continue;
       }
       int32_t s = search_candidates(books.chain, k, y);
@@ -174,7 +178,8 @@ int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int
 }
 
 void allocate_match_vector() {
-  match_vector = static_cast<int32_t*>(new_table(static_cast<uint64_t>(line_count[0]) + 2, sizeof(int32_t)));
+  match_vector =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(line_count[0]) + 2, sizeof(int32_t)));
 }
 
 void build_match_vector(int32_t last) {

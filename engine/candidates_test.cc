@@ -79,9 +79,12 @@ struct reference_search {
       int32_t mid = (lo + hi) / 2;
       if (mid <= lo) return mid + 1;
       int32_t t = records[ends[mid]].new_pos;
-      if (t > y) hi = mid;
-      else if (t < y) lo = mid;
-      else return mid;
+      if (t > y)
+        hi = mid;
+      else if (t < y)
+        lo = mid;
+      else
+        return mid;
     }
   }
 
@@ -179,7 +182,8 @@ TEST(search_candidates_test, AcrossSampledLevels) {
   std::vector<int32_t> pos(k + 1), sample(k / 64 + 1);
   chain_positions chain{pos.data(), sample.data()};
   for (int32_t p = 0; p <= k; ++p) set_chain_position(chain, p, 3 * p);
-  for (int32_t y = 1; y <= 3 * k + 2; ++y) ASSERT_EQ(search_candidates(chain, k, y), (y + 2) / 3) << y;
+  for (int32_t y = 1; y <= 3 * k + 2; ++y)
+    ASSERT_EQ(search_candidates(chain, k, y), (y + 2) / 3) << y;
 }
 
 }  // namespace

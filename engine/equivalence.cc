@@ -46,12 +46,14 @@ bool by_key_then_position(const line_entry& a, const line_entry& b) {
 
 // The key with its sign bit flipped orders as an unsigned number the way the
 // key orders as a signed one.
-uint32_t key_bits(const line_entry& entry) { return static_cast<uint32_t>(entry.key) ^ 0x80000000u; }
+uint32_t key_bits(const line_entry& entry) {
+  return static_cast<uint32_t>(entry.key) ^ 0x80000000u;
+}
 
 // Stable sort of count entries by key, through a scratch copy.
 void radix_sort_by_key(line_entry* entries, int32_t count) {
-  auto* scratch = static_cast<line_entry*>(
-      new_table(static_cast<uint64_t>(count), sizeof(line_entry)));
+  auto* scratch =
+      static_cast<line_entry*>(new_table(static_cast<uint64_t>(count), sizeof(line_entry)));
   line_entry* from = entries;
   line_entry* to = scratch;
   for (unsigned shift = 0; shift < 32; shift += 8) {
@@ -123,8 +125,8 @@ void build_equivalence(line_entry* old_view, int32_t old_count, line_entry* new_
 }
 
 void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_storage) {
-  auto* scratch = static_cast<int32_t*>(
-      new_table(static_cast<uint64_t>(old_count) + 1, sizeof(int32_t)));
+  auto* scratch =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 1, sizeof(int32_t)));
   for (int32_t i = 1; i <= old_count; ++i) scratch[old_view[i].view_pos] = old_view[i].key;
   std::copy(scratch + 1, scratch + 1 + old_count, class_storage + 1);
   free(scratch);

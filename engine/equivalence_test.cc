@@ -19,7 +19,8 @@ void make_tables(const std::vector<int32_t>& old_keys, const std::vector<int32_t
   const std::vector<int32_t>* keys[2] = {&old_keys, &new_keys};
   for (int file = 0; file < 2; ++file) {
     auto count = static_cast<int32_t>(keys[file]->size());
-    line_table[file] = static_cast<line_entry*>(checked_alloc(table_size(count + 3, sizeof(line_entry))));
+    line_table[file] =
+        static_cast<line_entry*>(checked_alloc(table_size(count + 3, sizeof(line_entry))));
     for (int32_t j = 1; j <= count; ++j) line_table[file][j] = {-7, (*keys[file])[j - 1]};
     line_count[file] = count;
   }
@@ -93,7 +94,8 @@ TEST(equivalence_test, SortOrdersByKeyThenPosition) {
   sort_line_view(view.data(), 6);
   std::vector<std::pair<int32_t, int32_t>> got;
   for (int j = 1; j <= 6; ++j) got.emplace_back(view[j].key, view[j].view_pos);
-  EXPECT_EQ(got, (std::vector<std::pair<int32_t, int32_t>>{{1, 4}, {3, 2}, {3, 5}, {5, 1}, {5, 3}, {5, 6}}));
+  EXPECT_EQ(got, (std::vector<std::pair<int32_t, int32_t>>{
+                     {1, 4}, {3, 2}, {3, 5}, {5, 1}, {5, 3}, {5, 6}}));
   EXPECT_EQ(view[0].view_pos, 0);  // entry 0 is not part of the view
 }
 
@@ -109,9 +111,10 @@ TEST(equivalence_test, LargeViewsSortLikeTheOrderSays) {
         std::vector<line_entry> input = view;
         if (!in_position_order) std::shuffle(input.begin() + 1, input.end(), rng);
         std::vector<line_entry> expected = input;
-        std::sort(expected.begin() + 1, expected.end(), [](const line_entry& a, const line_entry& b) {
-          return a.key != b.key ? a.key < b.key : a.view_pos < b.view_pos;
-        });
+        std::sort(expected.begin() + 1, expected.end(),
+                  [](const line_entry& a, const line_entry& b) {
+                    return a.key != b.key ? a.key < b.key : a.view_pos < b.view_pos;
+                  });
         sort_line_view(input.data(), count);
         for (int32_t j = 1; j <= count; ++j) {
           ASSERT_EQ(input[j].key, expected[j].key) << j;

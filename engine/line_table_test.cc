@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "cli/run_options.h"
 #include "engine/engine_test_files.h"
@@ -76,9 +76,8 @@ TEST_F(line_table_test, FoldingUnderDashI) {
     bool alike;
   };
   const fold_case cases[] = {
-      {"[", "{", true, true},       {"_", "\x7F", true, true},
-      {"@", "`", true, true},       {"Hello", "hELLO", true, true},
-      {"[", "{", false, false},     {"A", "a", false, false},
+      {"[", "{", true, true},         {"_", "\x7F", true, true}, {"@", "`", true, true},
+      {"Hello", "hELLO", true, true}, {"[", "{", false, false},  {"A", "a", false, false},
       {"\xC1", "\xE1", true, false},  // nothing from 0x80 up is folded
   };
   for (const auto& c : cases) {
@@ -153,7 +152,8 @@ TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
     load_line_table(0, stream);
     fclose(stream);
     ASSERT_EQ(line_count[0], static_cast<int32_t>(expected.size()));
-    for (size_t j = 0; j < expected.size(); ++j) ASSERT_EQ(line_table[0][j + 1].key, expected[j]) << j;
+    for (size_t j = 0; j < expected.size(); ++j)
+      ASSERT_EQ(line_table[0][j + 1].key, expected[j]) << j;
     free(line_table[0]);
     line_table[0] = nullptr;
   }

@@ -25,8 +25,7 @@ void pair_lines() {
 }
 
 int64_t* allocate_offsets(int32_t lines) {
-  return static_cast<int64_t*>(
-      new_table(static_cast<uint64_t>(lines) + 2, sizeof(int64_t)));
+  return static_cast<int64_t*>(new_table(static_cast<uint64_t>(lines) + 2, sizeof(int64_t)));
 }
 
 }  // namespace
