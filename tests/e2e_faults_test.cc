@@ -1,8 +1,9 @@
 // Faults and hostile conditions around the installed programs: an address
 // space too small for the line tables, files and directories that cannot be
-// read, paths longer than the programs' fixed buffers, files over 4 GiB,
-// and standard output on a pipe nobody reads. Each ends with its message and
-// status, and leaves no spool file behind.
+// read, paths longer than the programs' fixed buffers, and standard output on
+// a pipe nobody reads. Each ends with its message and status, and leaves no
+// spool file behind. (Files over 4 GiB are in e2e_large_files_test, which
+// need not run alone.)
 #include <errno.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -228,46 +229,6 @@ TEST(LongPaths, TitleLongerThanItsBufferIsCutForThePager) {
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.out.find("varn -s -s -s"), std::string::npos) << "the pager's header shows the title";
   EXPECT_NE(r.out.find("1c1\n< one\n---\n> two\n"), std::string::npos) << r.out.substr(0, 400);
-}
-
-// --- files over 4 GiB ----------------------------------------------------
-
-// A file of text, a hole up to size bytes, then tail. The hole costs no disk.
-bool make_sparse(const std::string& path, const std::string& text, off_t size, const std::string& tail) {
-  write_file(path, text);
-  if (truncate(path.c_str(), size) != 0) return false;
-  const int fd = open(path.c_str(), O_WRONLY | O_APPEND);
-  if (fd < 0) return false;
-  const bool written = write(fd, tail.data(), tail.size()) == static_cast<ssize_t>(tail.size());
-  close(fd);
-  return written;
-}
-
-TEST(LargeFiles, PairsOver4GiBThatDifferNearTheEnd) {
-  if (under_valgrind()) GTEST_SKIP() << "reading 8 GiB byte by byte under valgrind takes hours";
-  temp_dir dir;
-  const off_t size = (off_t{4} << 30) + 100;
-  if (!make_sparse(dir / "old", "x\n", size, "\nsame\nold\n") ||
-      !make_sparse(dir / "new", "x\n", size, "\nsame\nnewer\n")) {
-    GTEST_SKIP() << "no room for sparse files over 4 GiB here";
-  }
-  // Line 2 is the hole, more than 4 GiB of NUL bytes; lines 3 and 4 lie past
-  // 4 GiB, so only 64-bit offsets find them again.
-  run_request request = checked_request(ovarn_path(), "ovarn", {dir / "old", dir / "new"});
-  request.timeout_seconds = 1200;
-  run_result r = run_program(request);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "4c4\n< old\n---\n> newer\n");
-  EXPECT_EQ(r.status, 1);
-
-  // The helper reads the hole as 254-byte lines: "x", 16909321 of them, then
-  // "same" at 16909323 and the differing line after it.
-  request = checked_request(ovarnh_path(), "varnh", {dir / "old", dir / "new"});
-  request.timeout_seconds = 600;
-  r = run_program(request);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "16909324,$c16909324,$\n< old\n---\n> newer\n");
-  EXPECT_EQ(r.status, 1);
 }
 
 // --- output to a closed pipe ---------------------------------------------
