@@ -43,46 +43,35 @@ bool far_apart(const change_range& last, int32_t a, int32_t c) {
   return a > last.b + reach && c > last.d + reach;
 }
 
-void print_old_side(int32_t first, int32_t last_line) {
-  const change_range& last = pending_changes[context_count - 1];
-  int32_t r = first;
-  for (int32_t k = 0; k < context_count; ++k) {
-    const change_range& ch = pending_changes[k];
-    copy_out_lines(old_offsets, r, ch.a - 1, input_streams[0], "  ", 0);
-    if (ch.a <= ch.b) {
-      copy_out_lines(old_offsets, ch.a, ch.b, input_streams[0], ch.c > ch.d ? "- " : "! ", 0);
-    }
-    r = ch.b + 1;
-  }
-  copy_out_lines(old_offsets, last.b + 1, last_line, input_streams[0], "  ", 0);
-}
+// The lines of one side (0 old, 1 new) of a change.
+int32_t side_first(const change_range& ch, int side) { return side == 0 ? ch.a : ch.c; }
+int32_t side_last(const change_range& ch, int side) { return side == 0 ? ch.b : ch.d; }
 
-void print_new_side(int32_t first, int32_t last_line) {
-  const change_range& last = pending_changes[context_count - 1];
-  int32_t r = first;
+bool group_has_lines(int side) {
   for (int32_t k = 0; k < context_count; ++k) {
-    const change_range& ch = pending_changes[k];
-    copy_out_lines(new_offsets, r, ch.c - 1, input_streams[1], "  ", 0);
-    if (ch.c <= ch.d) {
-      copy_out_lines(new_offsets, ch.c, ch.d, input_streams[1], ch.a > ch.b ? "+ " : "! ", 0);
-    }
-    r = ch.d + 1;
-  }
-  copy_out_lines(new_offsets, last.d + 1, last_line, input_streams[1], "  ", 0);
-}
-
-bool group_has_old_lines() {
-  for (int32_t k = 0; k < context_count; ++k) {
-    if (pending_changes[k].a <= pending_changes[k].b) return true;
+    if (side_first(pending_changes[k], side) <= side_last(pending_changes[k], side)) return true;
   }
   return false;
 }
 
-bool group_has_new_lines() {
+// One side of the pending group from line first to line last: unchanged
+// lines after two blanks, changed lines marked "! " when the change has lines
+// on both sides, else "- " (old side) or "+ " (new side).
+void print_group_side(int side, int32_t first, int32_t last) {
+  const int64_t* offsets = side == 0 ? old_offsets : new_offsets;
+  FILE* stream = input_streams[side];
+  const char* one_sided = side == 0 ? "- " : "+ ";
+  int32_t r = first;
   for (int32_t k = 0; k < context_count; ++k) {
-    if (pending_changes[k].c <= pending_changes[k].d) return true;
+    const change_range& ch = pending_changes[k];
+    const int32_t from = side_first(ch, side);
+    const int32_t to = side_last(ch, side);
+    const bool other_side_empty = side_first(ch, 1 - side) > side_last(ch, 1 - side);
+    copy_out_lines(offsets, r, from - 1, stream, "  ", 0);
+    if (from <= to) copy_out_lines(offsets, from, to, stream, other_side_empty ? one_sided : "! ", 0);
+    r = to + 1;
   }
-  return false;
+  copy_out_lines(offsets, r, last, stream, "  ", 0);
 }
 
 }  // namespace
@@ -116,12 +105,12 @@ void flush_context() {
   fputs("***************\n*** ", stdout);
   print_range(old_first, old_last, ",");
   fputs(" ****\n", stdout);
-  if (group_has_old_lines()) print_old_side(old_first, old_last);
+  if (group_has_lines(0)) print_group_side(0, old_first, old_last);
 
   fputs("--- ", stdout);
   print_range(new_first, new_last, ",");
   fputs(" ----\n", stdout);
-  if (group_has_new_lines()) print_new_side(new_first, new_last);
+  if (group_has_lines(1)) print_group_side(1, new_first, new_last);
 
   context_count = 0;
 }
