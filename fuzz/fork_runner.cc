@@ -136,6 +136,7 @@ void run_in_child(entry_point entry, const std::vector<std::string>& args,
     for (const auto& a : args) fprintf(stderr, " %s", a.c_str());
     fprintf(stderr, " ): %s %d\n", died ? "signal" : "status",
             died ? WTERMSIG(wstatus) : WEXITSTATUS(wstatus));
+    remove_work_dir();  // the fuzzer saves the input itself; abort skips exit handlers
     abort();
   }
 }
