@@ -312,7 +312,9 @@ TEST(Property, UnchangedLinesNumberALongestCommonSubsequence) {
             << " pairs bounded (hash and agreement differ)\n";
   // Over a sample of some size, most pairs must check the length exactly, or
   // the property has lost its point.
-  if (exact + bounded >= 50) EXPECT_GT(exact, bounded) << "too few pairs check the length exactly";
+  if (exact + bounded >= 50) {
+    EXPECT_GT(exact, bounded) << "too few pairs check the length exactly";
+  }
 }
 
 // The helper's listing with "$" replaced by the last line of its file, so
