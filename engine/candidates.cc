@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cli/exit_run.h"
+#include "engine/class_ranges.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
 #include "engine/marked_set.h"
@@ -77,39 +78,33 @@ namespace {
 // most of the lines of every class.
 struct search_books {
   marked_set chain_end_members;  // class_list indices of lines that end a chain
+  class_ranges classes;          // where each class ends
   chain_positions chain;         // where the chains end, level by level
-  int32_t* end_member;           // element p: its class_list index
-  int32_t* class_end;            // at a class start: the index after its last line
+  // Element p: the class_list index of the line that ends level p. It lies in
+  // the storage of the old lines' classes: while old line i is searched the
+  // chains are at most i long, and the classes of lines up to i are read.
+  int32_t* end_member;
 };
 
-search_books open_books(const int32_t* class_list, int32_t old_count, int32_t new_count) {
+search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+                        int32_t new_count) {
   search_books books;
   books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
+  books.classes = make_class_ranges(class_list, new_count);
   books.chain.pos =
       static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
   books.chain.sample =
       static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) / 64 + 2, sizeof(int32_t)));
-  books.end_member =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
-  books.class_end =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
-  int32_t next_start = new_count + 1;
-  for (int32_t x = new_count; x >= 1; --x) {
-    if (class_list[x] < 0) {
-      books.class_end[x] = next_start;
-      next_start = x;
-    }
-  }
+  books.end_member = old_classes;
   set_chain_position(books.chain, 0, 0);
   return books;
 }
 
 void close_books(search_books& books) {
   free_marked_set(books.chain_end_members);
+  free_class_ranges(books.classes);
   free(books.chain.pos);
   free(books.chain.sample);
-  free(books.end_member);
-  free(books.class_end);
 }
 
 // Level p now ends with the line at class_list index member, new line y.
@@ -121,20 +116,17 @@ void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
 
 }  // namespace
 
-int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
                         int32_t* ends) {
-  search_books books = open_books(class_list, old_count, sorted_count[1]);
+  search_books books = open_books(old_classes, old_count, class_list, sorted_count[1]);
   ends[0] = add_candidate(0, 0, 0);
   int32_t k = 0;
   constexpr int32_t kLookAhead = 16;  // old lines whose class is fetched early
   for (int32_t i = 1; i <= old_count; ++i) {
-    if (i + kLookAhead <= old_count) {
-      __builtin_prefetch(&books.class_end[old_classes[i + kLookAhead]]);
-      __builtin_prefetch(&class_list[old_classes[i + kLookAhead]]);
-    }
-    int32_t start = old_classes[i];
+    if (i + kLookAhead <= old_count) __builtin_prefetch(&class_list[old_classes[i + kLookAhead]]);
+    int32_t start = old_classes[i];  // read before level i may be written there
     if (start == 0) continue;
-    int32_t end = books.class_end[start];
+    int32_t end = class_end(books.classes, start);
     int32_t last_replaced = 0;
     int32_t pred = ends[0];  // the predecessor a new pairing of line i names
     int32_t pred_pos = 0;    // its new_pos

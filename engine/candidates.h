@@ -46,8 +46,9 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y);
 
 // Runs the search over old view lines 1..old_count and the new view's
 // sorted_count[1] lines in class_list; returns k, the length of the longest
-// chain, whose last candidate is ends[k].
-int32_t find_candidates(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+// chain, whose last candidate is ends[k]. The search keeps its own books in
+// the storage of old_classes, which holds nothing of use afterwards.
+int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
                         int32_t* ends);
 
 // Allocates match_vector (N1 + 2 elements).

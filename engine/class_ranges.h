@@ -1,0 +1,25 @@
+// Where each class of new_class_list ends, found from its start in constant
+// time. A class runs from its start (a negated element) up to the next start
+// or the terminator; there are few classes, as the line hash has few values,
+// so a bit per new line and a word per class suffice.
+#ifndef OVARN_ENGINE_CLASS_RANGES_H_
+#define OVARN_ENGINE_CLASS_RANGES_H_
+
+#include <cstdint>
+
+struct class_ranges {
+  uint64_t* starts = nullptr;         // bit x: class_list element x starts a class
+  uint32_t* starts_before = nullptr;  // per word of starts: the starts in earlier words
+  int32_t* start_of_rank = nullptr;   // the r-th start from 0, then the terminator's index
+};
+
+// The ranges of the classes in class_list elements 1..new_count, whose
+// element new_count + 1 is the terminator. Through checked_alloc.
+class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count);
+void free_class_ranges(class_ranges& ranges);
+
+// The class_list index just after the last line of the class that starts at
+// index start.
+int32_t class_end(const class_ranges& ranges, int32_t start);
+
+#endif  // OVARN_ENGINE_CLASS_RANGES_H_
