@@ -22,8 +22,7 @@ class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count) {
   const int32_t end = new_count + 1;
   ranges.starts[end >> 6] |= uint64_t{1} << (end & 63);
 
-  ranges.starts_before =
-      static_cast<uint32_t*>(checked_alloc(table_size(words, sizeof(uint32_t))));
+  ranges.starts_before = static_cast<uint32_t*>(checked_alloc(table_size(words, sizeof(uint32_t))));
   ranges.start_of_rank =
       static_cast<int32_t*>(checked_alloc(table_size(start_count, sizeof(int32_t))));
   uint32_t rank = 0;
@@ -46,6 +45,7 @@ int32_t class_end(const class_ranges& ranges, int32_t start) {
   // The rank of this start is the number of starts before it; the class
   // ends where the next one begins.
   uint64_t earlier = ranges.starts[start >> 6] & ((uint64_t{1} << (start & 63)) - 1);
-  uint32_t rank = ranges.starts_before[start >> 6] + static_cast<uint32_t>(__builtin_popcountll(earlier));
+  uint32_t rank =
+      ranges.starts_before[start >> 6] + static_cast<uint32_t>(__builtin_popcountll(earlier));
   return ranges.start_of_rank[rank + 1];
 }

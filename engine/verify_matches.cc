@@ -1,5 +1,8 @@
 #include "engine/verify_matches.h"
 
+#include <cstring>
+#include <utility>
+
 #include "cli/exit_run.h"
 #include "cli/run_options.h"
 #include "cli/run_state.h"
@@ -10,13 +13,56 @@ int64_t* old_offsets = nullptr;
 int64_t* new_offsets = nullptr;
 FILE* input_streams[2] = {nullptr, nullptr};
 
+namespace {
+
+// Each slot's file is read in large blocks of its own, so that a line is
+// found with memchr and a pair compared with memcmp where they lie.
+constexpr size_t kBlockBytes = size_t{1} << 16;
+struct slot_block {
+  unsigned char bytes[kBlockBytes];
+  size_t pos = 0;  // the next byte to read
+  size_t end = 0;  // the bytes held
+};
+slot_block blocks[2];
+
+// Reads the slot's next block; false at end of file.
+bool refill(int slot) {
+  slot_block& block = blocks[slot];
+  block.pos = 0;
+  block.end = fread(block.bytes, 1, kBlockBytes, input_streams[slot]);
+  return block.end > 0;
+}
+
+int read_char(int slot) {
+  slot_block& block = blocks[slot];
+  if (block.pos == block.end && !refill(slot)) return EOF;
+  return block.bytes[block.pos++];
+}
+
+// The bytes from the slot's position through its next newline when they lie
+// in the block, else null with length 0.
+const unsigned char* whole_line_in_block(int slot, size_t* length) {
+  slot_block& block = blocks[slot];
+  const unsigned char* start = block.bytes + block.pos;
+  const void* newline = memchr(start, '\n', block.end - block.pos);
+  *length = newline != nullptr ? static_cast<const unsigned char*>(newline) - start + 1 : 0;
+  return newline != nullptr ? start : nullptr;
+}
+
+}  // namespace
+
 int64_t skip_rest_of_line(int slot) {
-  FILE* stream = input_streams[slot];
+  slot_block& block = blocks[slot];
   int64_t reads = 0;
   for (;;) {
-    int c = getc_unlocked(stream);
-    ++reads;
-    if (c == '\n' || c == EOF) return reads;
+    if (block.pos == block.end && !refill(slot)) return reads + 1;  // end of file reads once
+    size_t length;
+    if (whole_line_in_block(slot, &length) != nullptr) {
+      block.pos += length;
+      return reads + static_cast<int64_t>(length);
+    }
+    reads += static_cast<int64_t>(block.end - block.pos);
+    block.pos = block.end;
   }
 }
 
@@ -31,7 +77,7 @@ struct line_cursor {
 };
 
 int next_char(line_cursor& cursor) {
-  cursor.last = getc_unlocked(input_streams[cursor.slot]);
+  cursor.last = read_char(cursor.slot);
   if (cursor.last != EOF) ++cursor.bytes;
   return cursor.last;
 }
@@ -50,8 +96,30 @@ int skip_blanks(line_cursor& cursor) {
   return c;
 }
 
+// Two lines that lie whole in their blocks are compared at once. When they
+// differ, both are read through their newlines, as the comparison byte by
+// byte followed by finish_line would read them: the first difference lies
+// at or before the shorter line's newline.
+bool whole_lines_agree(line_cursor& old_line, line_cursor& new_line, bool* agree) {
+  size_t old_length, new_length;
+  const unsigned char* old_text = whole_line_in_block(old_line.slot, &old_length);
+  if (old_text == nullptr) return false;
+  const unsigned char* new_text = whole_line_in_block(new_line.slot, &new_length);
+  if (new_text == nullptr) return false;
+  *agree = old_length == new_length && memcmp(old_text, new_text, old_length) == 0;
+  for (auto [cursor, length] :
+       {std::pair{&old_line, old_length}, std::pair{&new_line, new_length}}) {
+    blocks[cursor->slot].pos += length;
+    cursor->bytes += static_cast<int64_t>(length);
+    cursor->last = '\n';
+  }
+  return true;
+}
+
 // Byte for byte, newline included.
 bool lines_agree_exactly(line_cursor& old_line, line_cursor& new_line) {
+  bool agree;
+  if (whole_lines_agree(old_line, new_line, &agree)) return agree;
   for (;;) {
     int c = next_char(old_line);
     int d = next_char(new_line);
@@ -104,13 +172,15 @@ void end_at_shrunk_files(int32_t i, const line_cursor& old_line, int32_t j,
 }
 
 void open_slot(int slot, const char* path) {
-  static char buffers[2][1 << 16];  // larger than stdio's default: fewer reads
   input_streams[slot] = fopen(path, "r");
   if (input_streams[slot] == nullptr) {
     perror(path);
     exit_run();
   }
-  setvbuf(input_streams[slot], buffers[slot], _IOFBF, sizeof buffers[slot]);
+  // The slot's own block is its buffer: whole blocks are read straight into it.
+  setvbuf(input_streams[slot], nullptr, _IONBF, 0);
+  blocks[slot].pos = 0;
+  blocks[slot].end = 0;
 }
 
 void close_slots() {

@@ -117,4 +117,34 @@ TEST_F(verify_matches_test, ComparisonUnderOptions) {
   }
 }
 
+// The files are read in blocks of 64 KiB: pairs that lie across a block's
+// end, or are longer than a block, are compared and counted like any other.
+TEST_F(verify_matches_test, LinesAcrossBlockEnds) {
+  const std::string big(150000, 'q');
+  const std::string diff_old = std::string(100, 'd') + "1";
+  const std::string diff_new = std::string(100, 'd') + "2";
+  const size_t fillers[][2] = {{65530, 10},    {65531, 65536},  {65535, 65534},
+                               {65536, 65530}, {65000, 131060}, {1, 131071}};
+  for (bool loose : {false, true}) {
+    set_modes(false, loose, false);
+    for (const auto& filler : fillers) {
+      SCOPED_TRACE(std::to_string(filler[0]) + " " + std::to_string(filler[1]) +
+                   (loose ? " -w" : ""));
+      const std::vector<std::string> old_lines{std::string(filler[0], 'f'), "pair", big, diff_old,
+                                               "end"};
+      const std::vector<std::string> new_lines{std::string(filler[1], 'g'), "pair", big, diff_new,
+                                               "end"};
+      verify(text_of(old_lines), text_of(new_lines), {0, 2, 3, 4, 5});
+      EXPECT_EQ(matches(), (std::vector<int32_t>{0, 2, 3, 0, 5}));
+      std::vector<int64_t> old_expected{0}, new_expected{0};
+      for (const auto& line : old_lines)
+        old_expected.push_back(old_expected.back() + line.size() + 1);
+      for (const auto& line : new_lines)
+        new_expected.push_back(new_expected.back() + line.size() + 1);
+      EXPECT_EQ(offsets(old_offsets, 0), old_expected);
+      EXPECT_EQ(offsets(new_offsets, 1), new_expected);
+    }
+  }
+}
+
 }  // namespace
