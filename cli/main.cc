@@ -1,5 +1,8 @@
 // The entry point of ovarn: options, operand lookup and dispatch.
 #include <sys/stat.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -31,6 +34,15 @@ bool is_directory(const struct stat& status) { return S_ISDIR(status.st_mode); }
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
+  // Every table of the engine gets a mapping of its own, which it can grow
+  // in place and gives back whole when freed. Left to itself the allocator
+  // raises this threshold to the size of each large block freed, and the
+  // next tables then land in the heap, where they leave holes that growing
+  // tables cannot use: 12 MiB more at the peak of two 80 MB files.
+  mallopt(M_MMAP_THRESHOLD, 64 << 10);
+  mallopt(M_TRIM_THRESHOLD, 1 << 20);
+#endif
   state.exit_status = 2;
   state.arg_vector = argv;
 
