@@ -67,6 +67,24 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
                               chain.pos);
 }
 
+int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor) {
+  if (chain.pos[k] < y) return k + 1;
+  if (floor == 0) return search_candidates(chain, k, y);
+  // chain.pos[floor] < y <= chain.pos[k]: widen the step until a level at
+  // or above y is passed, then search the last step; an answer far away is
+  // left to the sampled index.
+  int32_t below = floor;
+  for (int32_t step = 1;; step *= 2) {
+    if (step > 64) return search_candidates(chain, k, y);
+    int32_t probe = std::min(below + step, k);
+    if (chain.pos[probe] >= y) {
+      return static_cast<int32_t>(
+          std::lower_bound(chain.pos + below + 1, chain.pos + probe + 1, y) - chain.pos);
+    }
+    below = probe;
+  }
+}
+
 namespace {
 
 // The search's own bookkeeping, beside chain_ends. A class line that already
@@ -130,6 +148,7 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
     int32_t last_replaced = 0;
     int32_t pred = ends[0];  // the predecessor a new pairing of line i names
     int32_t pred_pos = 0;    // its new_pos
+    int32_t below = 0;       // a level that ends before every line still to come
     const marked_set& passed_over = books.chain_end_members;
     for (int32_t x = next_unmarked(passed_over, start, end); x < end;
          x = next_unmarked(passed_over, x + 1, end)) {
@@ -142,7 +161,7 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
             1;
         continue;
       }
-      int32_t s = search_candidates(books.chain, k, y);
+      int32_t s = search_candidates_above(books.chain, k, y, below);
       if (s != last_replaced + 1) {
         pred = ends[s - 1];
         pred_pos = books.chain.pos[s - 1];
@@ -153,6 +172,9 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
         ++k;
         break;  // nothing later in the class can do better for line i
       }
+      // Level s now ends at y, or did already: the class's later lines lie
+      // beyond it.
+      below = s;
       if (books.chain.pos[s] > y) {
         int32_t replaced = ends[s];
         int32_t replaced_pos = books.chain.pos[s];

@@ -44,6 +44,11 @@ void set_chain_position(chain_positions& chain, int32_t p, int32_t y);
 // The smallest p in 1..k + 1 with p = k + 1 or chain.pos[p] not less than y.
 int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y);
 
+// The same, for a y above chain.pos[floor] (0 <= floor <= k): the answer
+// lies above floor, and is looked for from there in growing steps, which
+// is quick when it lies close, as it does for the next line of a class.
+int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor);
+
 // Runs the search over old view lines 1..old_count and the new view's
 // sorted_count[1] lines in class_list; returns k, the length of the longest
 // chain, whose last candidate is ends[k]. The search keeps its own books in

@@ -186,4 +186,22 @@ TEST(search_candidates_test, AcrossSampledLevels) {
     ASSERT_EQ(search_candidates(chain, k, y), (y + 2) / 3) << y;
 }
 
+TEST(search_candidates_test, AboveAFloorAgreesWithTheWholeSearch) {
+  std::mt19937 rng(99);
+  for (int round = 0; round < 200; ++round) {
+    const int32_t k = 1 + round * 7;
+    std::vector<int32_t> pos(k + 1), sample(k / 64 + 1);
+    chain_positions chain{pos.data(), sample.data()};
+    std::uniform_int_distribution<int32_t> gap(1, 1 + round % 9);
+    for (int32_t p = 0, y = 0; p <= k; ++p, y += gap(rng)) set_chain_position(chain, p, y);
+    std::uniform_int_distribution<int32_t> level(0, k);
+    for (int probe = 0; probe < 50; ++probe) {
+      int32_t floor = level(rng);
+      for (int32_t y = pos[floor] + 1; y <= pos[k] + 1 && y <= pos[floor] + 400; y += 1 + y % 3)
+        ASSERT_EQ(search_candidates_above(chain, k, y, floor), search_candidates(chain, k, y))
+            << k << " " << floor << " " << y;
+    }
+  }
+}
+
 }  // namespace
