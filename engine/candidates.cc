@@ -139,9 +139,15 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
   search_books books = open_books(old_classes, old_count, class_list, sorted_count[1]);
   ends[0] = add_candidate(0, 0, 0);
   int32_t k = 0;
-  constexpr int32_t kLookAhead = 16;  // old lines whose class is fetched early
+  constexpr int32_t kLookAhead = 32;  // old lines whose class is fetched early
   for (int32_t i = 1; i <= old_count; ++i) {
-    if (i + kLookAhead <= old_count) __builtin_prefetch(&class_list[old_classes[i + kLookAhead]]);
+    if (i + kLookAhead <= old_count) {
+      // The walk reads the class from its start, often beyond the first
+      // cache line of it, past the lines that already end chains.
+      const int32_t* ahead = &class_list[old_classes[i + kLookAhead]];
+      __builtin_prefetch(ahead);
+      __builtin_prefetch(ahead + 16);
+    }
     int32_t start = old_classes[i];  // read before level i may be written there
     if (start == 0) continue;
     int32_t end = class_end(books.classes, start);
