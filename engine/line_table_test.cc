@@ -135,6 +135,16 @@ TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
   std::uniform_int_distribution<size_t> pick(0, sizeof bytes - 1);
   std::string text;
   for (int n = 0; n < 200000; ++n) text += bytes[pick(rng)];
+  // Lines of every byte value and of many lengths, so that whole runs of 16
+  // bytes are hashed at once.
+  std::uniform_int_distribution<int> byte(0, 255);
+  for (int line = 0; line < 3000; ++line) {
+    for (int n = line % 70; n > 0; --n) {
+      int b = byte(rng);
+      text += static_cast<char>(b == '\n' ? 'n' : b);
+    }
+    text += '\n';
+  }
   // Lines longer than a read block, one of them blanks only, and a tail
   // without a newline.
   text += std::string(70000, 'x') + "\n" + std::string(140000, ' ') + "\n" +
