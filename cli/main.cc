@@ -34,6 +34,8 @@ bool is_directory(const struct stat& status) { return S_ISDIR(status.st_mode); }
 }  // namespace
 
 int main(int argc, char** argv) {
+  state.exit_status = 2;
+  state.arg_vector = argv;
 #if defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
   // Every table of the engine gets a mapping of its own, which it can grow
   // in place and gives back whole when freed. Left to itself the allocator
@@ -43,8 +45,6 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_THRESHOLD, 64 << 10);
   mallopt(M_TRIM_THRESHOLD, 1 << 20);
 #endif
-  state.exit_status = 2;
-  state.arg_vector = argv;
 
   parse_options(argc, argv);
   if (options.hand_off != 0 && options.output_format != FMT_NORMAL) {
