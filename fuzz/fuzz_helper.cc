@@ -13,13 +13,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz_reader input{data, size};
   const uint8_t flags = input.take_byte();
-  std::string old_text, new_text;
-  split_pair(input.rest(), "\n==\n", old_text, new_text);
-
-  const std::string& dir = fuzz_work_dir();
-  const std::string old_path = dir + "/old", new_path = dir + "/new";
-  write_whole_file(old_path, old_text);
-  write_whole_file(new_path, new_text);
+  const fuzz_pair pair = write_fuzz_pair(input.rest(), fuzz_work_dir());
+  const std::string& old_path = pair.old_path;
+  const std::string& new_path = pair.new_path;
 
   std::vector<std::string> args = {"varnh"};
   if (flags & 1) args.push_back("-b");

@@ -39,3 +39,12 @@ void write_whole_file(const std::string& path, const std::string& content) {
   }
   close(fd);
 }
+
+fuzz_pair write_fuzz_pair(const std::string& text, const std::string& dir) {
+  std::string old_text, new_text;
+  split_pair(text, "\n==\n", old_text, new_text);
+  fuzz_pair pair{dir + "/old", dir + "/new"};
+  write_whole_file(pair.old_path, old_text);
+  write_whole_file(pair.new_path, new_text);
+  return pair;
+}

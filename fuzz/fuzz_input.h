@@ -23,4 +23,14 @@ void split_pair(const std::string& text, const std::string& separator, std::stri
 
 void write_whole_file(const std::string& path, const std::string& content);
 
+// The paths of a pair of files that a target compares.
+struct fuzz_pair {
+  std::string old_path;
+  std::string new_path;
+};
+
+// Cuts text into two file contents at the line "==" and writes them as the
+// files old and new in dir.
+fuzz_pair write_fuzz_pair(const std::string& text, const std::string& dir);
+
 #endif  // OVARN_FUZZ_FUZZ_INPUT_H_
