@@ -7,13 +7,9 @@
 // checked_alloc of count elements of elem_size bytes, the size refused
 // beyond the 32-bit byte count as table_size does. Large tables are marked
 // for huge pages where the system has them: page faults are a good part of
-// the cost of large inputs.
+// the cost of large inputs. Not for tables that grow: the advice splits a
+// block's mapping, and the system can then no longer move it on
+// reallocation, so every growth would copy it.
 void* new_table(uint64_t count, uint64_t elem_size);
-
-// The huge-page advice for a block of size bytes from checked_alloc; does
-// nothing for small blocks or where unsupported. Not for blocks that grow:
-// the advice splits the block's mapping, and the system can then no longer
-// move it on reallocation, so every growth would copy it.
-void advise_large_table(void* block, uint64_t size);
 
 #endif  // OVARN_ENGINE_NEW_TABLE_H_
