@@ -14,31 +14,27 @@ void exit_run() {
   exit(state.exit_status);
 }
 
-namespace {
-
-[[noreturn]] void too_big() {
+void files_too_big() {
   fputs("varn: files too big, try -h\n", stderr);
   exit_run();
 }
-
-}  // namespace
 
 void* checked_alloc(uint32_t size) {
   // malloc(0) may legitimately give null; a table of no bytes still needs a
   // block the caller can resize.
   void* block = malloc(size == 0 ? 1 : size);
-  if (block == nullptr) too_big();
+  if (block == nullptr) files_too_big();
   return block;
 }
 
 void* checked_realloc(void* block, uint32_t size) {
   void* resized = realloc(block, size == 0 ? 1 : size);
-  if (resized == nullptr) too_big();
+  if (resized == nullptr) files_too_big();
   return resized;
 }
 
 uint32_t table_size(uint64_t count, uint64_t elem_size) {
-  if (elem_size != 0 && count > UINT32_MAX / elem_size) too_big();
+  if (elem_size != 0 && count > UINT32_MAX / elem_size) files_too_big();
   return static_cast<uint32_t>(count * elem_size);
 }
 

@@ -9,6 +9,10 @@
 // state.exit_status, flushing standard output.
 [[noreturn]] void exit_run();
 
+// Ends the run with "varn: files too big, try -h": memory for the tables
+// cannot be had.
+[[noreturn]] void files_too_big();
+
 // malloc / realloc that end the run with "varn: files too big, try -h" on
 // failure. Sizes are 32-bit byte counts.
 void* checked_alloc(uint32_t size);

@@ -34,9 +34,9 @@ void start_candidate_search() {
 }
 
 void end_candidate_search() {
-  free(candidate_list);
+  free_table(candidate_list);
   candidate_list = nullptr;
-  free(chain_ends);
+  free_table(chain_ends);
   chain_ends = nullptr;
 }
 
@@ -121,8 +121,8 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
 void close_books(search_books& books) {
   free_marked_set(books.chain_end_members);
   free_class_ranges(books.classes);
-  free(books.chain.pos);
-  free(books.chain.sample);
+  free_table(books.chain.pos);
+  free_table(books.chain.sample);
 }
 
 // Level p now ends with the line at class_list index member, new line y.

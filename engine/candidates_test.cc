@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/new_table.h"
+
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -23,8 +25,8 @@ class candidates_test : public engine_test {
     build_line_classes();
     start_candidate_search();
     int32_t k = find_candidates(old_line_class, sorted_count[0], new_class_list, chain_ends);
-    free(new_class_list);
-    free(old_line_class);
+    free_table(new_class_list);
+    free_table(old_line_class);
     allocate_match_vector();
     build_match_vector(chain_ends[k]);
     end_candidate_search();
@@ -156,8 +158,8 @@ TEST_F(candidates_test, SameRecordsAsTheSearchWrittenOut) {
     }
     for (int32_t p = 0; p <= k; ++p) EXPECT_EQ(chain_ends[p], reference.ends[p]);
     end_candidate_search();
-    free(new_class_list);
-    free(old_line_class);
+    free_table(new_class_list);
+    free_table(old_line_class);
   }
 }
 

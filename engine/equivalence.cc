@@ -66,7 +66,7 @@ void radix_sort_by_key(line_entry* entries, int32_t count) {
     std::swap(from, to);
   }
   if (from != entries) std::copy(from, from + count, entries);
-  free(scratch);
+  free_table(scratch);
 }
 
 }  // namespace
@@ -129,19 +129,19 @@ void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_
       static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 1, sizeof(int32_t)));
   for (int32_t i = 1; i <= old_count; ++i) scratch[old_view[i].view_pos] = old_view[i].key;
   std::copy(scratch + 1, scratch + 1 + old_count, class_storage + 1);
-  free(scratch);
+  free_table(scratch);
   old_line_class = class_storage;
 }
 
 void shrink_new_class_list() {
-  uint32_t size = table_size(static_cast<uint64_t>(sorted_count[1]) + 2, sizeof(int32_t));
-  new_class_list = static_cast<int32_t*>(checked_realloc(new_class_list, size));
+  new_class_list = static_cast<int32_t*>(
+      resize_table(new_class_list, static_cast<uint64_t>(sorted_count[1]) + 2, sizeof(int32_t)));
   line_table[1] = nullptr;  // its storage is new_class_list now
 }
 
 void shrink_old_line_class() {
-  uint32_t size = table_size(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t));
-  old_line_class = static_cast<int32_t*>(checked_realloc(old_line_class, size));
+  old_line_class = static_cast<int32_t*>(
+      resize_table(old_line_class, static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t)));
   line_table[0] = nullptr;  // its storage is old_line_class now
 }
 

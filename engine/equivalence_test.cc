@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/new_table.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <random>
@@ -20,7 +22,7 @@ void make_tables(const std::vector<int32_t>& old_keys, const std::vector<int32_t
   for (int file = 0; file < 2; ++file) {
     auto count = static_cast<int32_t>(keys[file]->size());
     line_table[file] =
-        static_cast<line_entry*>(checked_alloc(table_size(count + 3, sizeof(line_entry))));
+        static_cast<line_entry*>(new_table(count + 3, sizeof(line_entry)));
     for (int32_t j = 1; j <= count; ++j) line_table[file][j] = {-7, (*keys[file])[j - 1]};
     line_count[file] = count;
   }
@@ -31,8 +33,8 @@ std::vector<int32_t> elements(const int32_t* vector, int32_t first, int32_t last
 }
 
 void free_classes() {
-  free(new_class_list);
-  free(old_line_class);
+  free_table(new_class_list);
+  free_table(old_line_class);
   new_class_list = nullptr;
   old_line_class = nullptr;
 }
@@ -74,8 +76,8 @@ TEST(equivalence_test, TrimCommonEnds) {
       EXPECT_EQ(sorted_view[file], line_table[file] + c.prefix);
       for (int32_t j = 0; j <= sorted_count[file]; ++j) EXPECT_EQ(sorted_view[file][j].view_pos, j);
     }
-    free(line_table[0]);
-    free(line_table[1]);
+    free_table(line_table[0]);
+    free_table(line_table[1]);
   }
 }
 
@@ -85,8 +87,8 @@ TEST(equivalence_test, ViewStartsAfterPrefix) {
   trim_common_ends();
   EXPECT_EQ(sorted_view[1][1].key, 2);
   EXPECT_EQ(sorted_view[1][2].key, 1);
-  free(line_table[0]);
-  free(line_table[1]);
+  free_table(line_table[0]);
+  free_table(line_table[1]);
 }
 
 TEST(equivalence_test, SortOrdersByKeyThenPosition) {

@@ -4,6 +4,7 @@
 
 #include "cli/exit_run.h"
 #include "cli/run_options.h"
+#include "engine/new_table.h"
 #include "engine/table_growth.h"
 
 // Sixteen consecutive byte values starting at b.
@@ -145,7 +146,7 @@ int32_t hash_next_line(FILE* stream) {
 void load_line_table(int file, FILE* stream) {
   fseek(stream, 0, SEEK_SET);
   uint64_t capacity = 3;
-  auto* table = static_cast<line_entry*>(checked_alloc(table_size(capacity, sizeof(line_entry))));
+  auto* table = static_cast<line_entry*>(new_table(capacity, sizeof(line_entry)));
   int32_t count = 0;
   hash_all_lines(stream, [&](int32_t hash) {
     // One more line and the two spare entries after it.
@@ -154,7 +155,7 @@ void load_line_table(int file, FILE* stream) {
     table[++count].key = hash;
   });
   // The table keeps exactly its lines and the three entries around them.
-  uint32_t size = table_size(static_cast<uint64_t>(count) + 3, sizeof(line_entry));
-  line_table[file] = static_cast<line_entry*>(checked_realloc(table, size));
+  line_table[file] = static_cast<line_entry*>(
+      resize_table(table, static_cast<uint64_t>(count) + 3, sizeof(line_entry)));
   line_count[file] = count;
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/new_table.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -124,7 +126,7 @@ TEST_F(line_table_test, LoadCountsOnlyFinishedLines) {
     fclose(stream);
     ASSERT_EQ(line_count[1], static_cast<int32_t>(c.keys.size()));
     for (size_t j = 0; j < c.keys.size(); ++j) EXPECT_EQ(line_table[1][j + 1].key, c.keys[j]);
-    free(line_table[1]);
+    free_table(line_table[1]);
     line_table[1] = nullptr;
   }
 }
@@ -164,7 +166,7 @@ TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
     ASSERT_EQ(line_count[0], static_cast<int32_t>(expected.size()));
     for (size_t j = 0; j < expected.size(); ++j)
       ASSERT_EQ(line_table[0][j + 1].key, expected[j]) << j;
-    free(line_table[0]);
+    free_table(line_table[0]);
     line_table[0] = nullptr;
   }
 }

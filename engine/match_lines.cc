@@ -15,9 +15,9 @@ namespace {
 void pair_lines() {
   start_candidate_search();
   int32_t k = find_candidates(old_line_class, sorted_count[0], new_class_list, chain_ends);
-  free(new_class_list);
+  free_table(new_class_list);
   new_class_list = nullptr;
-  free(old_line_class);
+  free_table(old_line_class);
   old_line_class = nullptr;
   allocate_match_vector();
   build_match_vector(chain_ends[k]);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/exit_run.h"
+#include "engine/new_table.h"
 
 void* grow_table(void* block, uint64_t needed, uint64_t elem_size, uint64_t* capacity) {
   if (needed <= *capacity) return block;
@@ -10,5 +11,5 @@ void* grow_table(void* block, uint64_t needed, uint64_t elem_size, uint64_t* cap
   uint64_t most = UINT32_MAX / elem_size;
   uint64_t room = std::min(std::max(needed, *capacity * 2), most);
   *capacity = room;
-  return checked_realloc(block, table_size(room, elem_size));
+  return resize_table(block, room, elem_size);
 }
