@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "cli/exit_run.h"
 #include "cli/run_options.h"
 #include "engine/new_table.h"
@@ -106,27 +110,159 @@ int32_t fold_sum(uint64_t sum) {
   return static_cast<int32_t>(static_cast<uint32_t>((t >> 16) + (t & 0xFFFF)));
 }
 
+// Whole lines under no option: every byte counts as itself and each line
+// starts at shift 0, so the 16-byte runs of a line, its last partial run
+// included, all take the shifts of kRunShifts. Both forms below write the
+// hash of every line that ends in [p, end) into out[0..], p being the start
+// of a line; they return the number of lines and set *rest to the byte after
+// the last newline. At least kBlockPadding bytes after end must be readable.
+constexpr size_t kBlockPadding = 32;
+
+int32_t hash_whole_lines_plain(const unsigned char* p, const unsigned char* end,
+                               line_entry* out, const unsigned char** rest) {
+  const hash_mode mode{false, false, identity_map};
+  int32_t count = 0;
+  for (const void* newline; (newline = memchr(p, '\n', end - p)) != nullptr;) {
+    line_hash hash;
+    feed_bytes(hash, p, static_cast<const unsigned char*>(newline), mode);
+    out[count++].key = fold_sum(hash.sum);
+    p = static_cast<const unsigned char*>(newline) + 1;
+  }
+  *rest = p;
+  return count;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define OVARN_VECTOR_HASH 1
+
+// A run of 16 bytes widened to 32-bit lanes, each shifted as kRunShifts says;
+// lane j gets bytes j and j + 8.
+__attribute__((target("avx2"))) inline __m256i shifted_run(__m128i run) {
+  const __m256i low_shifts = _mm256_setr_epi32(0, 7, 14, 5, 12, 3, 10, 1);
+  const __m256i high_shifts = _mm256_setr_epi32(8, 15, 6, 13, 4, 11, 2, 9);
+  __m256i low = _mm256_sllv_epi32(_mm256_cvtepu8_epi32(run), low_shifts);
+  __m256i high = _mm256_sllv_epi32(_mm256_cvtepu8_epi32(_mm_srli_si128(run, 8)), high_shifts);
+  return _mm256_add_epi32(low, high);
+}
+
+__attribute__((target("avx2"))) inline uint64_t lane_total(__m256i lanes) {
+  __m256i wide = _mm256_add_epi64(_mm256_cvtepu32_epi64(_mm256_castsi256_si128(lanes)),
+                                  _mm256_cvtepu32_epi64(_mm256_extracti128_si256(lanes, 1)));
+  __m128i half = _mm_add_epi64(_mm256_castsi256_si128(wide), _mm256_extracti128_si256(wide, 1));
+  return static_cast<uint64_t>(_mm_cvtsi128_si64(half)) +
+         static_cast<uint64_t>(_mm_extract_epi64(half, 1));
+}
+
+// The sum of the line [p, newline). A lane takes at most 2 x 255 << 15 a
+// run, so 256 runs fit its 32 bits before they are added up.
+__attribute__((target("avx2"))) inline uint64_t vector_line_sum(const unsigned char* p,
+                                                                const unsigned char* newline) {
+  // Loaded at offset 16 - n, the first n bytes keep a run's first n bytes.
+  alignas(32) static const unsigned char kKeep[32] = {
+      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  uint64_t sum = 1;
+  __m256i lanes = _mm256_setzero_si256();
+  int runs = 0;
+  for (; newline - p >= 16; p += 16) {
+    lanes = _mm256_add_epi32(lanes, shifted_run(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+    if (++runs == 256) {
+      sum += lane_total(lanes);
+      lanes = _mm256_setzero_si256();
+      runs = 0;
+    }
+  }
+  if (newline > p) {
+    __m128i keep = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kKeep + 16 - (newline - p)));
+    __m128i run = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), keep);
+    lanes = _mm256_add_epi32(lanes, shifted_run(run));
+  }
+  return sum + lane_total(lanes);
+}
+
+// Newlines are found 32 bytes at a time.
+__attribute__((target("avx2,bmi"))) int32_t hash_whole_lines_vector(const unsigned char* p,
+                                                                     const unsigned char* end,
+                                                                     line_entry* out,
+                                                                     const unsigned char** rest) {
+  const __m256i newlines = _mm256_set1_epi8('\n');
+  const unsigned char* line = p;
+  int32_t count = 0;
+  for (const unsigned char* chunk = p; chunk < end; chunk += 32) {
+    __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(chunk));
+    auto found = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, newlines)));
+    if (end - chunk < 32) found &= (uint32_t{1} << (end - chunk)) - 1;
+    for (; found != 0; found &= found - 1) {
+      const unsigned char* newline = chunk + __builtin_ctz(found);
+      out[count++].key = fold_sum(vector_line_sum(line, newline));
+      line = newline + 1;
+    }
+  }
+  *rest = line;
+  return count;
+}
+#endif
+
+int32_t hash_whole_lines(const unsigned char* p, const unsigned char* end, line_entry* out,
+                         const unsigned char** rest) {
+#ifdef OVARN_VECTOR_HASH
+  static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+  if (vector) return hash_whole_lines_vector(p, end, out, rest);
+#endif
+  return hash_whole_lines_plain(p, end, out, rest);
+}
+
+// The line table being filled: entries 1..count hold lines, and there is
+// room for capacity entries in all.
+struct table_fill {
+  line_entry* table;
+  int32_t count;
+  uint64_t capacity;
+};
+
+void make_room(table_fill& fill, uint64_t lines) {
+  // The lines and the two spare entries after them.
+  uint64_t needed = static_cast<uint64_t>(fill.count) + 1 + lines + 2;
+  fill.table =
+      static_cast<line_entry*>(grow_table(fill.table, needed, sizeof(line_entry), &fill.capacity));
+}
+
+void add_line(table_fill& fill, int32_t hash) {
+  make_room(fill, 1);
+  fill.table[++fill.count].key = hash;
+}
+
 // Reads the file in large blocks and hashes each line where it lies in the
-// block; a line that runs over the end of a block goes on in the next one.
-// Calls take(hash) for every line ended by a newline.
-template <typename Take>
-void hash_all_lines(FILE* stream, Take take) {
-  static unsigned char block[1 << 16];
+// block; a line that runs over the end of a block goes on in the next one,
+// through the byte-by-byte form of the hash. A last line without its
+// newline is dropped.
+void hash_all_lines(FILE* stream, table_fill& fill) {
+  constexpr size_t kBlockBytes = size_t{1} << 16;
+  unsigned char* block =
+      static_cast<unsigned char*>(checked_alloc(kBlockBytes + kBlockPadding));
+  memset(block, 0, kBlockBytes + kBlockPadding);
   const hash_mode mode = current_mode();
+  const bool whole_runs = !mode.blank_modes && mode.map == identity_map;
   line_hash hash;
-  for (size_t count; (count = fread(block, 1, sizeof block, stream)) > 0;) {
+  bool in_line = false;  // a line began in an earlier block
+  for (size_t count; (count = fread(block, 1, kBlockBytes, stream)) > 0;) {
     const unsigned char* p = block;
     const unsigned char* end = block + count;
     while (p < end) {
+      if (whole_runs && !in_line) {
+        make_room(fill, count);
+        fill.count += hash_whole_lines(p, end, fill.table + fill.count + 1, &p);
+        if (p == end) break;
+      }
       auto* newline = static_cast<const unsigned char*>(memchr(p, '\n', end - p));
       feed_bytes(hash, p, newline != nullptr ? newline : end, mode);
-      if (newline == nullptr) break;
-      take(fold_sum(hash.sum));
+      in_line = newline == nullptr;
+      if (in_line) break;
+      add_line(fill, fold_sum(hash.sum));
       hash = line_hash{};
       p = newline + 1;
     }
   }
-  // A last line without its newline is dropped.
+  free(block);
 }
 
 }  // namespace
@@ -145,17 +281,10 @@ int32_t hash_next_line(FILE* stream) {
 
 void load_line_table(int file, FILE* stream) {
   fseek(stream, 0, SEEK_SET);
-  uint64_t capacity = 3;
-  auto* table = static_cast<line_entry*>(new_table(capacity, sizeof(line_entry)));
-  int32_t count = 0;
-  hash_all_lines(stream, [&](int32_t hash) {
-    // One more line and the two spare entries after it.
-    uint64_t needed = static_cast<uint64_t>(count) + 1 + 3;
-    table = static_cast<line_entry*>(grow_table(table, needed, sizeof(line_entry), &capacity));
-    table[++count].key = hash;
-  });
+  table_fill fill{static_cast<line_entry*>(new_table(3, sizeof(line_entry))), 0, 3};
+  hash_all_lines(stream, fill);
   // The table keeps exactly its lines and the three entries around them.
   line_table[file] = static_cast<line_entry*>(
-      resize_table(table, static_cast<uint64_t>(count) + 3, sizeof(line_entry)));
-  line_count[file] = count;
+      resize_table(fill.table, static_cast<uint64_t>(fill.count) + 3, sizeof(line_entry)));
+  line_count[file] = fill.count;
 }

@@ -147,6 +147,10 @@ TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
     }
     text += '\n';
   }
+  // Lines of thousands of bytes of the top value, longer than the runs that
+  // a vector lane can take before it is added up.
+  for (int length : {4095, 4096, 4097, 8191, 9000, 12345})
+    text += std::string(static_cast<size_t>(length), '\xFF') + "\n";
   // Lines longer than a read block, one of them blanks only, and a tail
   // without a newline.
   text += std::string(70000, 'x') + "\n" + std::string(140000, ' ') + "\n" +
