@@ -1,6 +1,8 @@
 #include "engine/equivalence.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdlib>
 
 #include "cli/exit_run.h"
@@ -44,25 +46,46 @@ bool by_key_then_position(const line_entry& a, const line_entry& b) {
   return a.key != b.key ? a.key < b.key : a.view_pos < b.view_pos;
 }
 
-// The key with its sign bit flipped orders as an unsigned number the way the
-// key orders as a signed one.
-uint32_t key_bits(const line_entry& entry) {
-  return static_cast<uint32_t>(entry.key) ^ 0x80000000u;
-}
-
-// Stable sort of count entries by key, through a scratch copy.
+// Stable sort of count entries by key, through a scratch copy: digit by
+// digit from the lowest, over the bits in which the keys differ from the
+// least of them. Line hashes span about 17 bits, which takes two passes.
 void radix_sort_by_key(line_entry* entries, int32_t count) {
+  auto [least, most] = std::minmax_element(
+      entries, entries + count,
+      [](const line_entry& a, const line_entry& b) { return a.key < b.key; });
+  const int64_t low = least->key;
+  const auto span = static_cast<uint32_t>(static_cast<int64_t>(most->key) - low);
+  const int bits = std::bit_width(span);
+  if (bits == 0) return;  // every key is the same
+  constexpr int kMostDigitBits = 11;
+  const int passes = (bits + kMostDigitBits - 1) / kMostDigitBits;
+  const int digit_bits = (bits + passes - 1) / passes;
+  const uint32_t digit_mask = (uint32_t{1} << digit_bits) - 1;
+  auto offset = [low](const line_entry& entry) {
+    return static_cast<uint32_t>(static_cast<int64_t>(entry.key) - low);
+  };
+
+  static_assert((32 + kMostDigitBits - 1) / kMostDigitBits == 3);
+  std::array<uint32_t, (size_t{3} << kMostDigitBits)> starts{};
+  for (int32_t n = 0; n < count; ++n) {
+    uint32_t value = offset(entries[n]);
+    for (int pass = 0; pass < passes; ++pass)
+      ++starts[(static_cast<size_t>(pass) << digit_bits) + ((value >> (pass * digit_bits)) & digit_mask)];
+  }
   auto* scratch =
       static_cast<line_entry*>(new_table(static_cast<uint64_t>(count), sizeof(line_entry)));
   line_entry* from = entries;
   line_entry* to = scratch;
-  for (unsigned shift = 0; shift < 32; shift += 8) {
-    size_t starts[257] = {};
-    for (int32_t n = 0; n < count; ++n) ++starts[((key_bits(from[n]) >> shift) & 0xFF) + 1];
-    if (starts[((key_bits(from[0]) >> shift) & 0xFF) + 1] == static_cast<size_t>(count))
-      continue;  // every key has the same byte here
-    for (int b = 0; b < 256; ++b) starts[b + 1] += starts[b];
-    for (int32_t n = 0; n < count; ++n) to[starts[(key_bits(from[n]) >> shift) & 0xFF]++] = from[n];
+  for (int pass = 0; pass < passes; ++pass) {
+    uint32_t* start = starts.data() + (static_cast<size_t>(pass) << digit_bits);
+    uint32_t total = 0;
+    for (uint32_t digit = 0; digit <= digit_mask; ++digit) {
+      uint32_t here = start[digit];
+      start[digit] = total;
+      total += here;
+    }
+    const int shift = pass * digit_bits;
+    for (int32_t n = 0; n < count; ++n) to[start[(offset(from[n]) >> shift) & digit_mask]++] = from[n];
     std::swap(from, to);
   }
   if (from != entries) std::copy(from, from + count, entries);
