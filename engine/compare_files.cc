@@ -142,8 +142,7 @@ void compare_regular_files() {
     exit_run();
   }
 
-  load_line_table(0, first);
-  load_line_table(1, second);
+  load_line_tables(first, second);
   fclose(first);
   fclose(second);
   match_lines();

@@ -9,6 +9,7 @@
 #include "cli/exit_run.h"
 #include "cli/run_options.h"
 #include "engine/new_table.h"
+#include "engine/run_both.h"
 #include "engine/table_growth.h"
 
 // Sixteen consecutive byte values starting at b.
@@ -287,4 +288,9 @@ void load_line_table(int file, FILE* stream) {
   line_table[file] = static_cast<line_entry*>(
       resize_table(fill.table, static_cast<uint64_t>(fill.count) + 3, sizeof(line_entry)));
   line_count[file] = fill.count;
+}
+
+void load_line_tables(FILE* old_stream, FILE* new_stream) {
+  run_both([old_stream] { load_line_table(0, old_stream); },
+           [new_stream] { load_line_table(1, new_stream); });
 }

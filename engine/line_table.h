@@ -27,4 +27,8 @@ int32_t hash_next_line(FILE* stream);
 // Rewinds the stream and reads the whole file into line_table[file].
 void load_line_table(int file, FILE* stream);
 
+// Both tables, the old file's from old_stream and the new file's from
+// new_stream, loaded at the same time.
+void load_line_tables(FILE* old_stream, FILE* new_stream);
+
 #endif  // OVARN_ENGINE_LINE_TABLE_H_
