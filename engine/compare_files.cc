@@ -111,6 +111,9 @@ char* join_dir_operand(const char* dir, const char* other) {
 void compare_regular_files() {
   if (options.hand_off) hand_off_to_helper();
   char_map = options.fold_case ? fold_map : identity_map;
+  // Listings can be tens of megabytes: written to a file or a pipe they go
+  // out in large writes.
+  if (!isatty(STDOUT_FILENO)) setvbuf(stdout, nullptr, _IOFBF, size_t{1} << 16);
   resolve_operands();
 
   static char buffers[2][1 << 16];  // larger than stdio's default: fewer reads

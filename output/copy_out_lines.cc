@@ -1,6 +1,7 @@
 #include "output/copy_out_lines.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "cli/run_options.h"
 
@@ -48,6 +49,31 @@ void copy_bytes(FILE* stream, int64_t count) {
     fwrite(block, 1, got, stdout);
     offset_of(stream) += static_cast<int64_t>(got);
     count -= static_cast<int64_t>(got);
+  }
+}
+
+// Lines a..b lie one after another in the stream: they are read as one
+// stretch, in large blocks, and each line is written after its prefix where
+// it lies in the block.
+void copy_prefixed_lines(FILE* stream, const int64_t* offsets, int32_t a, int32_t b,
+                         const char* prefix) {
+  static char block[1 << 16];
+  const size_t prefix_length = strlen(prefix);
+  seek_to(stream, offsets[a - 1]);
+  int64_t& offset = offset_of(stream);
+  for (int32_t i = a; i <= b;) {
+    size_t want = static_cast<size_t>(std::min<int64_t>(offsets[b] - offset, sizeof block));
+    size_t got = fread_unlocked(block, 1, want, stream);
+    if (got == 0) return;
+    const int64_t block_start = offset;
+    offset += static_cast<int64_t>(got);
+    for (int64_t at = block_start; at < offset && i <= b;) {
+      if (at == offsets[i - 1]) fwrite_unlocked(prefix, 1, prefix_length, stdout);
+      int64_t until = std::min(offsets[i], offset);
+      fwrite_unlocked(block + (at - block_start), 1, static_cast<size_t>(until - at), stdout);
+      at = until;
+      if (at == offsets[i]) ++i;
+    }
   }
 }
 
@@ -105,6 +131,10 @@ void copy_out_lines(const int64_t* offsets, int32_t a, int32_t b, FILE* stream,
   if (merged && old_side == 1) copy_through(stream, a <= b ? offsets[a - 1] : offsets[b]);
   if (a > b) return;
   if (merged) open_conditional_block(old_side);
+  if (!merged && !options.expand_tabs) {
+    copy_prefixed_lines(stream, offsets, a, b, prefix);
+    return;
+  }
   for (int32_t i = a; i <= b; ++i) {
     seek_to(stream, offsets[i - 1]);
     int64_t length = offsets[i] - offsets[i - 1];

@@ -208,6 +208,26 @@ TEST(Formats, BytesAfterTheLastNewline) {
   expect_outputs(no_newline, {{{}, "0a1\n> x\n"}}, 1);
 }
 
+TEST(Formats, LinesLongerThanAReadBlockArePrintedWhole) {
+  // Changed lines are copied out in blocks of 64 KiB: lines that run over a
+  // block's end, and ranges of many such lines, keep every byte and get
+  // their prefix once.
+  std::string long_old(100000, 'o');
+  std::string long_new = std::string(65535, 'n') + "\t" + std::string(70000, 'm');
+  std::string run_old;
+  std::string listed_old;
+  for (int n = 0; n < 40; ++n) {
+    std::string line = std::string(static_cast<size_t>(5000 + 97 * n), static_cast<char>('a' + n % 26));
+    run_old += line + "\n";
+    listed_old += "< " + line + "\n";
+  }
+  file_pair pair("x\n" + long_old + "\ny\n" + run_old + "z\n", "x\n" + long_new + "\ny\nz\n");
+  expect_outputs(pair, {
+      {{}, "2c2\n< " + long_old + "\n---\n> " + long_new + "\n4,43d3\n" + listed_old},
+      {{"-e"}, "4,43d\n2c\n" + long_new + "\n.\n"},
+  });
+}
+
 TEST(Formats, TabExpansion) {
   file_pair pair("", lines({"\tx", "abcdefg\th", "ab\tc\td", "abcdefgh\ti"}));
   expect_outputs(pair, {
