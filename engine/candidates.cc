@@ -144,9 +144,15 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
     if (i + kLookAhead <= old_count) {
       // The walk reads the class from its start, often beyond the first
       // cache line of it, past the lines that already end chains.
-      const int32_t* ahead = &class_list[old_classes[i + kLookAhead]];
+      const int32_t ahead_start = old_classes[i + kLookAhead];
+      const int32_t* ahead = &class_list[ahead_start];
       __builtin_prefetch(ahead);
       __builtin_prefetch(ahead + 16);
+      // And the words that say where that class ends and which of its
+      // lines end chains.
+      __builtin_prefetch(&books.classes.starts[ahead_start >> 6]);
+      __builtin_prefetch(&books.classes.starts_before[ahead_start >> 6]);
+      __builtin_prefetch(&books.chain_end_members.words[ahead_start >> 6]);
     }
     int32_t start = old_classes[i];  // read before level i may be written there
     if (start == 0) continue;
