@@ -167,7 +167,9 @@ bool files_share_no_line() {
   if (line_table[0][old_lines].key == line_table[1][new_lines].key) return false;
   bool old_read = false;
   bool new_read = false;
-  run_both([&old_read] { old_read = print_lines(state.path1, line_table[0], line_count[0]); },
+  // A thread pays for itself from some tens of thousands of lines.
+  const bool large = old_lines + new_lines >= 32768;
+  run_both(large, [&old_read] { old_read = print_lines(state.path1, line_table[0], line_count[0]); },
            [&new_read] { new_read = print_lines(state.path2, line_table[1], line_count[1]); });
   return old_read && new_read && !share_a_value();
 }

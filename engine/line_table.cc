@@ -1,5 +1,7 @@
 #include "engine/line_table.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -266,6 +268,15 @@ void hash_all_lines(FILE* stream, table_fill& fill) {
   free(block);
 }
 
+// A thread pays for itself on files of a megabyte or so; a small pair is
+// read quicker without one.
+bool worth_a_thread(FILE* old_stream, FILE* new_stream) {
+  struct stat old_status, new_status;
+  if (fstat(fileno(old_stream), &old_status) != 0 || fstat(fileno(new_stream), &new_status) != 0)
+    return false;
+  return old_status.st_size + new_status.st_size >= (off_t{1} << 20);
+}
+
 }  // namespace
 
 int32_t hash_next_line(FILE* stream) {
@@ -291,6 +302,6 @@ void load_line_table(int file, FILE* stream) {
 }
 
 void load_line_tables(FILE* old_stream, FILE* new_stream) {
-  run_both([old_stream] { load_line_table(0, old_stream); },
+  run_both(worth_a_thread(old_stream, new_stream),[old_stream] { load_line_table(0, old_stream); },
            [new_stream] { load_line_table(1, new_stream); });
 }

@@ -5,11 +5,16 @@
 #include <pthread.h>
 
 // Runs first on a thread of its own while the calling thread runs second, and
-// returns when both are done. When no thread can be had they run one after
-// the other, first first. The two must not touch the same data; either may
-// end the run through exit_run.
+// returns when both are done. When the work is small (worth_a_thread false),
+// or no thread can be had, they run one after the other, first first. The
+// two must not touch the same data; either may end the run through exit_run.
 template <typename First, typename Second>
-void run_both(First first, Second second) {
+void run_both(bool worth_a_thread, First first, Second second) {
+  if (!worth_a_thread) {
+    first();
+    second();
+    return;
+  }
   auto start = [](void* work) -> void* {
     (*static_cast<First*>(work))();
     return nullptr;
