@@ -1,11 +1,11 @@
 // Allocation of the engine's tables.
 //
 // Large inputs make large tables, and on such inputs the first touch of each
-// page of them was a good part of the whole run. Tables of a few megabytes or
-// more are therefore mapped on their own, aligned to the 2 MiB of a huge
-// page and marked for huge pages, so that the system backs them with a
-// fraction of the page faults; smaller ones come from malloc. A table is
-// resized and freed only through the functions below.
+// page of them was a good part of the whole run. Tables of 256 KiB or more
+// are therefore mapped on their own, in whole huge pages of 2 MiB, and marked
+// for huge pages, so that the system backs them with a fraction of the page
+// faults; smaller ones come from malloc. A table is resized and freed only
+// through the functions below.
 #ifndef OVARN_ENGINE_NEW_TABLE_H_
 #define OVARN_ENGINE_NEW_TABLE_H_
 
