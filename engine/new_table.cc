@@ -15,11 +15,14 @@ constexpr uint64_t kHugePage = uint64_t{2} << 20;
 // that few of their pages are ever faulted in one at a time.
 constexpr uint64_t kMappedBytes = uint64_t{256} << 10;
 
-// Stands before every table; its size keeps the table on a cache line.
-struct alignas(64) table_header {
+// Stands before every table. Its size keeps a mapped table on a cache line;
+// it asks for no more alignment than malloc gives.
+struct table_header {
   uint64_t bytes;   // room for the table, the header not counted
   uint64_t mapped;  // length of the table's own mapping, or 0 on the heap
+  uint64_t unused[6];
 };
+static_assert(sizeof(table_header) == 64);
 
 table_header* header_of(void* table) { return static_cast<table_header*>(table) - 1; }
 
