@@ -10,6 +10,8 @@
 #include "engine/line_table.h"
 #include "engine/match_lines.h"
 #include "engine/match_vector.h"
+#include "engine/new_table.h"
+#include "engine/verify_matches.h"
 
 std::string text_of(const std::vector<std::string>& lines) {
   std::string text;
@@ -65,6 +67,12 @@ void engine_test::load_pair(const std::string& old_text, const std::string& new_
 }
 
 void engine_test::match_pair(const std::string& old_text, const std::string& new_text) {
+  // The tables a run keeps to its end; a test may match many pairs.
+  for (void* table : {static_cast<void*>(match_vector), static_cast<void*>(old_offsets),
+                      static_cast<void*>(new_offsets)})
+    free_table(table);
+  match_vector = nullptr;
+  old_offsets = new_offsets = nullptr;
   load_pair(old_text, new_text);
   match_lines();
 }
