@@ -22,9 +22,6 @@ namespace {
 // A second hash of each line, independent of the line hash: the CRC-32C of
 // its bytes where the processor computes it, else FNV-1a. Equal lines get
 // equal values under either, and both files go through the same one.
-struct line_print {
-  uint32_t value = 0;
-};
 
 #if defined(__x86_64__) && defined(__GNUC__)
 __attribute__((target("sse4.2"))) uint32_t crc_bytes(uint32_t crc, const unsigned char* p,
@@ -93,7 +90,11 @@ uint64_t both_hashes(const line_entry& entry) {
 
 // The bit of a filter of 2^kFilterBits bits that a line sets.
 constexpr int kFilterBits = 24;
-uint64_t filter_bit(uint64_t both) { return (both * 0x9E3779B97F4A7C15u) >> (64 - kFilterBits); }
+// The top bits of a value mixed by a multiplication: a place for it among
+// 2^bits places.
+uint64_t place_of(uint64_t value, int bits) { return (value * 0x9E3779B97F4A7C15u) >> (64 - bits); }
+
+uint64_t filter_bit(uint64_t both) { return place_of(both, kFilterBits); }
 
 // Whether the value of some old line is one of the count values: they go
 // into an open-addressed set of twice as many slots, through which every old
@@ -104,18 +105,17 @@ bool any_old_value_among(const uint64_t* values, int32_t count) {
   const uint64_t slots = uint64_t{1} << slot_bits;
   auto* set = static_cast<uint64_t*>(new_table(slots, sizeof(uint64_t)));
   memset(set, 0, slots * sizeof(uint64_t));
-  auto home = [slot_bits](uint64_t value) { return (value * 0x9E3779B97F4A7C15u) >> (64 - slot_bits); };
-  for (int32_t n = 0; n < count; ++n) {
-    uint64_t at = home(values[n]);
-    while (set[at] != 0 && set[at] != values[n]) at = (at + 1) & (slots - 1);
-    set[at] = values[n];
-  }
+  // The slot that holds value, or the free slot where it would go.
+  auto slot_of = [set, slot_bits, slots](uint64_t value) {
+    uint64_t at = place_of(value, slot_bits);
+    while (set[at] != 0 && set[at] != value) at = (at + 1) & (slots - 1);
+    return at;
+  };
+  for (int32_t n = 0; n < count; ++n) set[slot_of(values[n])] = values[n];
   bool found = false;
   for (int32_t i = 1; i <= line_count[0] && !found; ++i) {
     uint64_t value = both_hashes(line_table[0][i]);
-    uint64_t at = home(value);
-    while (set[at] != 0 && set[at] != value) at = (at + 1) & (slots - 1);
-    found = set[at] == value;
+    found = set[slot_of(value)] == value;
   }
   free_table(set);
   return found;
