@@ -3,6 +3,11 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define OVARN_VECTOR_VERIFY 1
+#endif
+
 #include "cli/exit_run.h"
 #include "cli/run_options.h"
 #include "cli/run_state.h"
@@ -171,6 +176,80 @@ void end_at_shrunk_files(int32_t i, const line_cursor& old_line, int32_t j,
   for (; j <= line_count[1]; ++j) new_offsets[j] = new_line.bytes;
 }
 
+// Runs of pairings that follow one another, old line i with new line j,
+// i + 1 with j + 1 and so on, are compared a block at a time: while the
+// bytes of both files agree, so do their newlines, and every line that ends
+// in the agreeing bytes is a pair that agrees. Each side's position is at
+// the start of its line; the pass stops at the start of a line, before the
+// first pair whose bytes differ, at the end of the run of pairings, or where
+// either block runs short, and leaves that line to the byte-by-byte
+// comparison. Returns the number of pairs passed; their offsets are set.
+#ifdef OVARN_VECTOR_VERIFY
+__attribute__((target("avx2,bmi"))) int32_t pass_pairs_vector(line_cursor& old_line,
+                                                              line_cursor& new_line, int32_t i,
+                                                              int32_t j) {
+  slot_block& old_block = blocks[old_line.slot];
+  slot_block& new_block = blocks[new_line.slot];
+  const unsigned char* old_start = old_block.bytes + old_block.pos;  // of the current lines
+  const unsigned char* new_start = new_block.bytes + new_block.pos;
+  // File offsets of the blocks' first bytes.
+  const int64_t old_base = old_line.bytes - static_cast<int64_t>(old_block.pos);
+  const int64_t new_base = new_line.bytes - static_cast<int64_t>(new_block.pos);
+  const int32_t old_lines = line_count[0];
+  const int32_t new_lines = line_count[1];
+  const __m256i newlines = _mm256_set1_epi8('\n');
+  const unsigned char* o = old_start;
+  const unsigned char* n = new_start;
+  const unsigned char* old_end = old_block.bytes + old_block.end;
+  const unsigned char* new_end = new_block.bytes + new_block.end;
+  int32_t passed = 0;
+  while (old_end - o >= 32 && new_end - n >= 32) {
+    __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(o));
+    __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(n));
+    auto same = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, b)));
+    auto found = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(a, newlines)));
+    if (same != ~uint32_t{0}) found &= (uint32_t{1} << __builtin_ctz(~same)) - 1;
+    bool stop = same != ~uint32_t{0};
+    for (; found != 0; found &= found - 1) {
+      unsigned at = __builtin_ctz(found) + 1;  // just past the newline
+      old_offsets[i] = old_base + (o + at - old_block.bytes);
+      new_offsets[j] = new_base + (n + at - new_block.bytes);
+      ++passed;
+      old_start = o + at;
+      new_start = n + at;
+      if (++i > old_lines || ++j > new_lines || match_vector[i] != j) {
+        stop = true;
+        break;
+      }
+    }
+    if (stop) break;
+    o += 32;
+    n += 32;
+  }
+  if (passed > 0) {
+    old_line.bytes = old_base + (old_start - old_block.bytes);
+    new_line.bytes = new_base + (new_start - new_block.bytes);
+    old_block.pos = static_cast<size_t>(old_start - old_block.bytes);
+    new_block.pos = static_cast<size_t>(new_start - new_block.bytes);
+    old_line.last = '\n';
+    new_line.last = '\n';
+  }
+  return passed;
+}
+#endif
+
+int32_t pass_identical_pairs(line_cursor& old_line, line_cursor& new_line, int32_t i, int32_t j) {
+#ifdef OVARN_VECTOR_VERIFY
+  static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+  if (vector) return pass_pairs_vector(old_line, new_line, i, j);
+#endif
+  (void)old_line;
+  (void)new_line;
+  (void)i;
+  (void)j;
+  return 0;
+}
+
 void open_slot(int slot, const char* path) {
   input_streams[slot] = fopen(path, "r");
   if (input_streams[slot] == nullptr) {
@@ -199,6 +278,7 @@ void verify_matches() {
   new_offsets[0] = 0;
   line_cursor old_line{0, 0, 0};
   line_cursor new_line{1, 0, 0};
+  const bool exact = !(options.blank_runs || options.all_blanks || options.fold_case);
   int32_t j = 1;  // the next new line to account for
   for (int32_t i = 1; i <= line_count[0]; ++i) {
     int32_t m = match_vector[i];
@@ -206,6 +286,16 @@ void verify_matches() {
       skip_line(old_line);
       old_offsets[i] = old_line.bytes;
       continue;
+    }
+    if (exact && m == j) {
+      // Most pairings on files much alike follow one another: pass over
+      // them a block at a time while their bytes agree.
+      int32_t passed = pass_identical_pairs(old_line, new_line, i, j);
+      if (passed > 0) {
+        i += passed - 1;
+        j += passed;
+        continue;
+      }
     }
     for (; j < m; ++j) {
       skip_line(new_line);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <random>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -144,6 +145,65 @@ TEST_F(verify_matches_test, LinesAcrossBlockEnds) {
       EXPECT_EQ(offsets(old_offsets, 0), old_expected);
       EXPECT_EQ(offsets(new_offsets, 1), new_expected);
     }
+  }
+}
+
+// Random pairs of files much alike, paired mostly line for line, against a
+// plain model: a pairing stands when its lines are equal, and every offset
+// is the sum of the lengths of the lines before it. The lengths gather
+// around the 32 bytes the comparison takes at a time, the edits fall on any
+// byte of a line, newline included, and some lines outgrow a read block.
+TEST_F(verify_matches_test, PairsOfFilesMuchAlikeAgainstAModel) {
+  std::mt19937 random(2026);
+  auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  auto random_line = [&](void) {
+    static const uint32_t kLengths[] = {0, 1, 30, 31, 32, 33, 63, 64, 65};
+    uint32_t length = below(4) == 0 ? kLengths[below(9)] : below(90);
+    if (below(400) == 0) length = 70000 + below(100);
+    std::string line(length, 'x');
+    for (char& c : line) c = static_cast<char>('a' + below(3));  // often alike
+    return line;
+  };
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const uint32_t lines = 300 + below(3000);
+    std::vector<std::string> old_lines, new_lines;
+    std::vector<int32_t> pairs;
+    for (uint32_t n = 0; n < lines; ++n) {
+      old_lines.push_back(random_line());
+      uint32_t roll = below(100);
+      if (roll < 3) {  // an old line of its own
+        pairs.push_back(0);
+        continue;
+      }
+      if (roll < 6) new_lines.push_back(random_line());  // a new line of its own
+      std::string line = old_lines.back();
+      if (roll >= 90) {  // an edit: one byte changed, added or taken away
+        uint32_t at = below(static_cast<uint32_t>(line.size()) + 1);
+        if (roll < 94) {
+          line.insert(at, 1, 'z');
+        } else if (roll < 97 && !line.empty()) {
+          line.erase(at == line.size() ? at - 1 : at, 1);
+        } else if (!line.empty()) {
+          line[at == line.size() ? at - 1 : at] = 'z';
+        }
+      }
+      new_lines.push_back(line);
+      // Some equal lines are left unpaired, as the search may leave them.
+      pairs.push_back(roll == 50 ? 0 : static_cast<int32_t>(new_lines.size()));
+    }
+    verify(text_of(old_lines), text_of(new_lines), pairs);
+    std::vector<int32_t> expected;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+      bool stands = pairs[i] != 0 && old_lines[i] == new_lines[pairs[i] - 1];
+      expected.push_back(stands ? pairs[i] : 0);
+    }
+    ASSERT_EQ(matches(), expected);
+    std::vector<int64_t> old_expected{0}, new_expected{0};
+    for (const auto& line : old_lines) old_expected.push_back(old_expected.back() + line.size() + 1);
+    for (const auto& line : new_lines) new_expected.push_back(new_expected.back() + line.size() + 1);
+    ASSERT_EQ(offsets(old_offsets, 0), old_expected);
+    ASSERT_EQ(offsets(new_offsets, 1), new_expected);
   }
 }
 
