@@ -4,8 +4,9 @@
 // page of them was a good part of the whole run. Tables of 256 KiB or more
 // are therefore mapped on their own, in whole huge pages of 2 MiB, and marked
 // for huge pages, so that the system backs them with a fraction of the page
-// faults; smaller ones come from malloc. A table is resized and freed only
-// through the functions below.
+// faults; smaller ones come from malloc. The mapping of a freed table is kept
+// for the next large tables, within the most memory the live tables have held
+// at once. A table is resized and freed only through the functions below.
 #ifndef OVARN_ENGINE_NEW_TABLE_H_
 #define OVARN_ENGINE_NEW_TABLE_H_
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -46,6 +48,65 @@ TEST(new_table_test, LargeTablesStartOnAHugePage) {
   void* small = new_table(16, 4);
   EXPECT_EQ(reinterpret_cast<uintptr_t>(small) % 16, 0u);
   free_table(small);
+}
+
+// Many tables made, resized and freed in a random order, so that freed
+// mappings are handed on whole, in parts, and grown: every live table keeps
+// its own contents, so no two ever share memory.
+void churn_tables(uint32_t seed) {
+  struct live {
+    uint32_t* table;
+    uint64_t count;
+    uint32_t tag;
+  };
+  std::mt19937 random(seed);
+  std::vector<live> tables;
+  auto tag_fill = [](live& t, uint64_t from) {
+    for (uint64_t n = from; n < t.count; ++n) t.table[n] = t.tag ^ static_cast<uint32_t>(n);
+  };
+  auto intact = [](const live& t) {
+    for (uint64_t n = 0; n < t.count; ++n)
+      if (t.table[n] != (t.tag ^ static_cast<uint32_t>(n))) return false;
+    return true;
+  };
+  for (uint32_t step = 0; step < 300; ++step) {
+    // Counts from a few bytes to about 12 MiB, most of them mapped.
+    uint64_t count = uint64_t{1} << (4 + random() % 18);
+    count += random() % count;
+    uint32_t roll = random() % 3;
+    if (roll == 0 || tables.empty()) {
+      live t{static_cast<uint32_t*>(new_table(count, sizeof(uint32_t))), count, static_cast<uint32_t>(random())};
+      tag_fill(t, 0);
+      tables.push_back(t);
+    } else {
+      size_t pick = random() % tables.size();
+      live& t = tables[pick];
+      ASSERT_TRUE(intact(t)) << "step " << step;
+      if (roll == 1) {
+        t.table = static_cast<uint32_t*>(resize_table(t.table, count, sizeof(uint32_t)));
+        uint64_t kept = std::min(t.count, count);
+        t.count = count;
+        tag_fill(t, kept);
+      } else {
+        free_table(t.table);
+        tables[pick] = tables.back();
+        tables.pop_back();
+      }
+    }
+  }
+  for (const live& t : tables) {
+    ASSERT_TRUE(intact(t));
+    free_table(t.table);
+  }
+}
+
+TEST(new_table_test, FreedMemoryIsNeverHandedOutTwice) { churn_tables(1); }
+
+// Loading makes tables on two threads at once.
+TEST(new_table_test, TwoThreadsMakeAndFreeTablesAtOnce) {
+  std::thread other(churn_tables, 2);
+  churn_tables(3);
+  other.join();
 }
 
 }  // namespace
