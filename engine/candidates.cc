@@ -148,6 +148,8 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
       const int32_t* ahead = &class_list[ahead_start];
       __builtin_prefetch(ahead);
       __builtin_prefetch(ahead + 16);
+      __builtin_prefetch(ahead + 32);
+      __builtin_prefetch(ahead + 48);
       // And the words that say where that class ends and which of its
       // lines end chains.
       __builtin_prefetch(&books.classes.starts[ahead_start >> 6]);
