@@ -39,6 +39,8 @@ const unsigned char fold_map[256] = {
 const unsigned char* char_map = identity_map;
 line_entry* line_table[2] = {nullptr, nullptr};
 int32_t line_count[2] = {0, 0};
+line_mark* line_marks[2] = {nullptr, nullptr};
+int32_t line_mark_count[2] = {0, 0};
 
 namespace {
 
@@ -234,12 +236,27 @@ void add_line(table_fill& fill, int32_t hash) {
   fill.table[++fill.count].key = hash;
 }
 
+// The marks of the file being loaded.
+struct mark_fill {
+  line_mark* marks;
+  int32_t count;
+  uint64_t capacity;
+};
+
+void add_mark(mark_fill& fill, int32_t lines_before, int64_t offset) {
+  uint64_t needed = static_cast<uint64_t>(fill.count) + 1;
+  fill.marks =
+      static_cast<line_mark*>(grow_table(fill.marks, needed, sizeof(line_mark), &fill.capacity));
+  fill.marks[fill.count++] = line_mark{lines_before, offset};
+}
+
 // Reads the file in large blocks and hashes each line where it lies in the
 // block; a line that runs over the end of a block goes on in the next one,
 // through the byte-by-byte form of the hash. A last line without its
 // newline is dropped.
-void hash_all_lines(FILE* stream, table_fill& fill) {
+void hash_all_lines(FILE* stream, table_fill& fill, mark_fill& marks) {
   constexpr size_t kBlockBytes = size_t{1} << 16;
+  constexpr int kBlocksPerMark = 16;
   unsigned char* block =
       static_cast<unsigned char*>(checked_alloc(kBlockBytes + kBlockPadding));
   memset(block, 0, kBlockBytes + kBlockPadding);
@@ -247,10 +264,17 @@ void hash_all_lines(FILE* stream, table_fill& fill) {
   const bool whole_runs = !mode.blank_modes && mode.map == identity_map;
   line_hash hash;
   bool in_line = false;  // a line began in an earlier block
-  for (size_t count; (count = fread(block, 1, kBlockBytes, stream)) > 0;) {
+  int64_t block_offset = 0;
+  for (size_t count, blocks = 0; (count = fread(block, 1, kBlockBytes, stream)) > 0;
+       block_offset += static_cast<int64_t>(count)) {
     const unsigned char* p = block;
     const unsigned char* end = block + count;
+    bool mark_due = blocks++ % kBlocksPerMark == 0;  // at the first line to begin in the block
     while (p < end) {
+      if (mark_due && !in_line) {
+        add_mark(marks, fill.count, block_offset + (p - block));
+        mark_due = false;
+      }
       if (whole_runs && !in_line) {
         make_room(fill, count);
         fill.count += hash_whole_lines(p, end, fill.table + fill.count + 1, &p);
@@ -294,7 +318,11 @@ int32_t hash_next_line(FILE* stream) {
 void load_line_table(int file, FILE* stream) {
   fseek(stream, 0, SEEK_SET);
   table_fill fill{static_cast<line_entry*>(new_table(3, sizeof(line_entry))), 0, 3};
-  hash_all_lines(stream, fill);
+  free_table(line_marks[file]);
+  mark_fill marks{static_cast<line_mark*>(new_table(1, sizeof(line_mark))), 0, 1};
+  hash_all_lines(stream, fill, marks);
+  line_marks[file] = marks.marks;
+  line_mark_count[file] = marks.count;
   // The table keeps exactly its lines and the three entries around them.
   line_table[file] = static_cast<line_entry*>(
       resize_table(fill.table, static_cast<uint64_t>(fill.count) + 3, sizeof(line_entry)));

@@ -20,6 +20,18 @@ extern const unsigned char* char_map;
 extern line_entry* line_table[2];
 extern int32_t line_count[2];
 
+// A place where a line begins, noted while loading about every megabyte of
+// a file, so that a later pass can start reading in the middle of it.
+struct line_mark {
+  int32_t lines_before;  // the line that begins here is line lines_before + 1
+  int64_t offset;        // the byte at which it begins
+};
+
+// Per file, line_mark_count marks in rising order, the first at offset 0;
+// set by load_line_table.
+extern line_mark* line_marks[2];
+extern int32_t line_mark_count[2];
+
 // The hash of the stream's next line (at least 1), or 0 at end of file before
 // the line's newline.
 int32_t hash_next_line(FILE* stream);

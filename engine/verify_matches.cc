@@ -1,5 +1,6 @@
 #include "engine/verify_matches.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -13,6 +14,9 @@
 #include "cli/run_state.h"
 #include "engine/line_table.h"
 #include "engine/match_vector.h"
+#include "engine/new_table.h"
+#include "engine/run_both.h"
+#include "engine/table_growth.h"
 
 int64_t* old_offsets = nullptr;
 int64_t* new_offsets = nullptr;
@@ -20,74 +24,86 @@ FILE* input_streams[2] = {nullptr, nullptr};
 
 namespace {
 
-// Each slot's file is read in large blocks of its own, so that a line is
-// found with memchr and a pair compared with memcmp where they lie.
+// Each file is read in large blocks of its own, so that a line is found with
+// memchr and a pair compared with memcmp where they lie.
 constexpr size_t kBlockBytes = size_t{1} << 16;
-struct slot_block {
+struct block_reader {
+  FILE* stream = nullptr;
   unsigned char bytes[kBlockBytes];
-  size_t pos = 0;  // the next byte to read
-  size_t end = 0;  // the bytes held
+  size_t pos = 0;        // the next byte to read
+  size_t end = 0;        // the bytes held
+  bool met_end = false;  // a read found the end of the file
 };
-slot_block blocks[2];
 
-// Reads the slot's next block; false at end of file.
-bool refill(int slot) {
-  slot_block& block = blocks[slot];
-  block.pos = 0;
-  block.end = fread(block.bytes, 1, kBlockBytes, input_streams[slot]);
-  return block.end > 0;
+// The pass over large files runs in two parts at once, each with a reader
+// for either file; the first part reads through input_streams.
+block_reader readers[2][2];
+
+void start_reader(block_reader& reader, FILE* stream) {
+  reader.stream = stream;
+  reader.pos = reader.end = 0;
+  reader.met_end = false;
 }
 
-int read_char(int slot) {
-  slot_block& block = blocks[slot];
-  if (block.pos == block.end && !refill(slot)) return EOF;
-  return block.bytes[block.pos++];
+// Reads the next block; false at end of file.
+bool refill(block_reader& reader) {
+  reader.pos = 0;
+  reader.end = fread(reader.bytes, 1, kBlockBytes, reader.stream);
+  if (reader.end == 0) reader.met_end = true;
+  return reader.end > 0;
 }
 
-// The bytes from the slot's position through its next newline when they lie
-// in the block, else null with length 0.
-const unsigned char* whole_line_in_block(int slot, size_t* length) {
-  slot_block& block = blocks[slot];
-  const unsigned char* start = block.bytes + block.pos;
-  const void* newline = memchr(start, '\n', block.end - block.pos);
+int read_char(block_reader& reader) {
+  if (reader.pos == reader.end && !refill(reader)) return EOF;
+  return reader.bytes[reader.pos++];
+}
+
+// The bytes from the reader's position through its next newline when they
+// lie in the block, else null with length 0.
+const unsigned char* whole_line_in_block(block_reader& reader, size_t* length) {
+  const unsigned char* start = reader.bytes + reader.pos;
+  const void* newline = memchr(start, '\n', reader.end - reader.pos);
   *length = newline != nullptr ? static_cast<const unsigned char*>(newline) - start + 1 : 0;
   return newline != nullptr ? start : nullptr;
 }
 
-}  // namespace
-
-int64_t skip_rest_of_line(int slot) {
-  slot_block& block = blocks[slot];
+// Reads through the next newline; the number of reads, end of file counted
+// as one.
+int64_t skip_rest(block_reader& reader) {
   int64_t reads = 0;
   for (;;) {
-    if (block.pos == block.end && !refill(slot)) return reads + 1;  // end of file reads once
+    if (reader.pos == reader.end && !refill(reader)) return reads + 1;  // end of file reads once
     size_t length;
-    if (whole_line_in_block(slot, &length) != nullptr) {
-      block.pos += length;
+    if (whole_line_in_block(reader, &length) != nullptr) {
+      reader.pos += length;
       return reads + static_cast<int64_t>(length);
     }
-    reads += static_cast<int64_t>(block.end - block.pos);
-    block.pos = block.end;
+    reads += static_cast<int64_t>(reader.end - reader.pos);
+    reader.pos = reader.end;
   }
 }
+
+}  // namespace
+
+int64_t skip_rest_of_line(int slot) { return skip_rest(readers[0][slot]); }
 
 namespace {
 
 // Reading one file of the pair: every byte read is counted, so that the
 // count is the offset at which the next line begins.
 struct line_cursor {
-  int slot;
+  block_reader* reader;
   int64_t bytes;
   int last;  // the last character read, or EOF
 };
 
 int next_char(line_cursor& cursor) {
-  cursor.last = read_char(cursor.slot);
+  cursor.last = read_char(*cursor.reader);
   if (cursor.last != EOF) ++cursor.bytes;
   return cursor.last;
 }
 
-void skip_line(line_cursor& cursor) { cursor.bytes += skip_rest_of_line(cursor.slot); }
+void skip_line(line_cursor& cursor) { cursor.bytes += skip_rest(*cursor.reader); }
 
 // Space, tab, newline, vertical tab, form feed and carriage return.
 bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -107,14 +123,14 @@ int skip_blanks(line_cursor& cursor) {
 // at or before the shorter line's newline.
 bool whole_lines_agree(line_cursor& old_line, line_cursor& new_line, bool* agree) {
   size_t old_length, new_length;
-  const unsigned char* old_text = whole_line_in_block(old_line.slot, &old_length);
+  const unsigned char* old_text = whole_line_in_block(*old_line.reader, &old_length);
   if (old_text == nullptr) return false;
-  const unsigned char* new_text = whole_line_in_block(new_line.slot, &new_length);
+  const unsigned char* new_text = whole_line_in_block(*new_line.reader, &new_length);
   if (new_text == nullptr) return false;
   *agree = old_length == new_length && memcmp(old_text, new_text, old_length) == 0;
   for (auto [cursor, length] :
        {std::pair{&old_line, old_length}, std::pair{&new_line, new_length}}) {
-    blocks[cursor->slot].pos += length;
+    cursor->reader->pos += length;
     cursor->bytes += static_cast<int64_t>(length);
     cursor->last = '\n';
   }
@@ -164,16 +180,50 @@ void finish_line(line_cursor& cursor) {
   if (cursor.last != '\n' && cursor.last != EOF) skip_line(cursor);
 }
 
+// One part of the pass: old lines first_old..last_old, the new lines from
+// first_new on, and the new lines after the last pairing through last_new.
+// The cursors start at the beginning of old line first_old and of new line
+// first_new. The pairings a part finds broken are noted and dropped only
+// once the part is known to have read the lines it meant to.
+struct verify_part {
+  int32_t first_old, last_old;
+  int32_t first_new, last_new;
+  bool last;  // the part reaches the ends of both files
+  line_cursor old_line, new_line;
+  bool failed = false;     // a part before the last met the end of a file
+  int32_t* broken = nullptr;  // old lines whose pairings are to be dropped
+  int32_t broken_count = 0;
+  uint64_t broken_room = 0;
+  int32_t shrunk_from = 0;  // the old line from which no pairing stands, or 0
+};
+
+void note_broken(verify_part& part, int32_t i) {
+  if (part.broken == nullptr) {
+    part.broken_room = 64;
+    part.broken = static_cast<int32_t*>(new_table(part.broken_room, sizeof(int32_t)));
+  }
+  uint64_t needed = static_cast<uint64_t>(part.broken_count) + 1;
+  part.broken =
+      static_cast<int32_t*>(grow_table(part.broken, needed, sizeof(int32_t), &part.broken_room));
+  part.broken[part.broken_count++] = i;
+}
+
+// Drops the pairings the part found broken.
+void drop_broken(verify_part& part) {
+  for (int32_t n = 0; n < part.broken_count; ++n) match_vector[part.broken[n]] = 0;
+  if (part.shrunk_from != 0)
+    for (int32_t i = part.shrunk_from; i <= line_count[0]; ++i) match_vector[i] = 0;
+  free_table(part.broken);
+  part.broken = nullptr;
+}
+
 // Both files ended inside a pair, so they shrank since they were loaded:
 // nothing more can be read and no later pairing stands. The remaining lines
 // end where the files end.
-void end_at_shrunk_files(int32_t i, const line_cursor& old_line, int32_t j,
-                         const line_cursor& new_line) {
-  for (; i <= line_count[0]; ++i) {
-    match_vector[i] = 0;
-    old_offsets[i] = old_line.bytes;
-  }
-  for (; j <= line_count[1]; ++j) new_offsets[j] = new_line.bytes;
+void end_at_shrunk_files(verify_part& part, int32_t i, int32_t j) {
+  part.shrunk_from = i;
+  for (; i <= line_count[0]; ++i) old_offsets[i] = part.old_line.bytes;
+  for (; j <= line_count[1]; ++j) new_offsets[j] = part.new_line.bytes;
 }
 
 // Runs of pairings that follow one another, old line i with new line j,
@@ -181,22 +231,20 @@ void end_at_shrunk_files(int32_t i, const line_cursor& old_line, int32_t j,
 // bytes of both files agree, so do their newlines, and every line that ends
 // in the agreeing bytes is a pair that agrees. Each side's position is at
 // the start of its line; the pass stops at the start of a line, before the
-// first pair whose bytes differ, at the end of the run of pairings, or where
-// either block runs short, and leaves that line to the byte-by-byte
-// comparison. Returns the number of pairs passed; their offsets are set.
+// first pair whose bytes differ, at the end of the run of pairings or of the
+// part, or where either block runs short, and leaves that line to the byte
+// by byte comparison. Returns the number of pairs passed; their offsets are
+// set.
 #ifdef OVARN_VECTOR_VERIFY
-__attribute__((target("avx2,bmi"))) int32_t pass_pairs_vector(line_cursor& old_line,
-                                                              line_cursor& new_line, int32_t i,
+__attribute__((target("avx2,bmi"))) int32_t pass_pairs_vector(verify_part& part, int32_t i,
                                                               int32_t j) {
-  slot_block& old_block = blocks[old_line.slot];
-  slot_block& new_block = blocks[new_line.slot];
+  block_reader& old_block = *part.old_line.reader;
+  block_reader& new_block = *part.new_line.reader;
   const unsigned char* old_start = old_block.bytes + old_block.pos;  // of the current lines
   const unsigned char* new_start = new_block.bytes + new_block.pos;
   // File offsets of the blocks' first bytes.
-  const int64_t old_base = old_line.bytes - static_cast<int64_t>(old_block.pos);
-  const int64_t new_base = new_line.bytes - static_cast<int64_t>(new_block.pos);
-  const int32_t old_lines = line_count[0];
-  const int32_t new_lines = line_count[1];
+  const int64_t old_base = part.old_line.bytes - static_cast<int64_t>(old_block.pos);
+  const int64_t new_base = part.new_line.bytes - static_cast<int64_t>(new_block.pos);
   const __m256i newlines = _mm256_set1_epi8('\n');
   const unsigned char* o = old_start;
   const unsigned char* n = new_start;
@@ -217,7 +265,7 @@ __attribute__((target("avx2,bmi"))) int32_t pass_pairs_vector(line_cursor& old_l
       ++passed;
       old_start = o + at;
       new_start = n + at;
-      if (++i > old_lines || ++j > new_lines || match_vector[i] != j) {
+      if (++i > part.last_old || ++j > part.last_new || match_vector[i] != j) {
         stop = true;
         break;
       }
@@ -227,60 +275,34 @@ __attribute__((target("avx2,bmi"))) int32_t pass_pairs_vector(line_cursor& old_l
     n += 32;
   }
   if (passed > 0) {
-    old_line.bytes = old_base + (old_start - old_block.bytes);
-    new_line.bytes = new_base + (new_start - new_block.bytes);
+    part.old_line.bytes = old_base + (old_start - old_block.bytes);
+    part.new_line.bytes = new_base + (new_start - new_block.bytes);
     old_block.pos = static_cast<size_t>(old_start - old_block.bytes);
     new_block.pos = static_cast<size_t>(new_start - new_block.bytes);
-    old_line.last = '\n';
-    new_line.last = '\n';
+    part.old_line.last = '\n';
+    part.new_line.last = '\n';
   }
   return passed;
 }
 #endif
 
-int32_t pass_identical_pairs(line_cursor& old_line, line_cursor& new_line, int32_t i, int32_t j) {
+int32_t pass_identical_pairs(verify_part& part, int32_t i, int32_t j) {
 #ifdef OVARN_VECTOR_VERIFY
   static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
-  if (vector) return pass_pairs_vector(old_line, new_line, i, j);
+  if (vector) return pass_pairs_vector(part, i, j);
 #endif
-  (void)old_line;
-  (void)new_line;
+  (void)part;
   (void)i;
   (void)j;
   return 0;
 }
 
-void open_slot(int slot, const char* path) {
-  input_streams[slot] = fopen(path, "r");
-  if (input_streams[slot] == nullptr) {
-    perror(path);
-    exit_run();
-  }
-  // The slot's own block is its buffer: whole blocks are read straight into it.
-  setvbuf(input_streams[slot], nullptr, _IONBF, 0);
-  blocks[slot].pos = 0;
-  blocks[slot].end = 0;
-}
-
-void close_slots() {
-  for (FILE*& stream : input_streams) {
-    fclose(stream);
-    stream = nullptr;
-  }
-}
-
-}  // namespace
-
-void verify_matches() {
-  open_slot(0, state.path1);
-  open_slot(1, state.path2);
-  old_offsets[0] = 0;
-  new_offsets[0] = 0;
-  line_cursor old_line{0, 0, 0};
-  line_cursor new_line{1, 0, 0};
+void verify_part_of_pass(verify_part& part) {
+  line_cursor& old_line = part.old_line;
+  line_cursor& new_line = part.new_line;
   const bool exact = !(options.blank_runs || options.all_blanks || options.fold_case);
-  int32_t j = 1;  // the next new line to account for
-  for (int32_t i = 1; i <= line_count[0]; ++i) {
+  int32_t j = part.first_new;  // the next new line to account for
+  for (int32_t i = part.first_old; i <= part.last_old; ++i) {
     int32_t m = match_vector[i];
     if (m == 0) {
       skip_line(old_line);
@@ -290,7 +312,7 @@ void verify_matches() {
     if (exact && m == j) {
       // Most pairings on files much alike follow one another: pass over
       // them a block at a time while their bytes agree.
-      int32_t passed = pass_identical_pairs(old_line, new_line, i, j);
+      int32_t passed = pass_identical_pairs(part, i, j);
       if (passed > 0) {
         i += passed - 1;
         j += passed;
@@ -302,10 +324,13 @@ void verify_matches() {
       new_offsets[j] = new_line.bytes;
     }
     if (!lines_agree(old_line, new_line)) {
-      match_vector[i] = 0;
+      note_broken(part, i);
       if (old_line.last == EOF && new_line.last == EOF) {
-        end_at_shrunk_files(i, old_line, j, new_line);
-        close_slots();
+        if (part.last) {
+          end_at_shrunk_files(part, i, j);
+        } else {
+          part.failed = true;
+        }
         return;
       }
       finish_line(old_line);
@@ -314,9 +339,161 @@ void verify_matches() {
     old_offsets[i] = old_line.bytes;
     new_offsets[j++] = new_line.bytes;
   }
-  for (; j <= line_count[1]; ++j) {
+  for (; j <= part.last_new; ++j) {
     skip_line(new_line);
     new_offsets[j] = new_line.bytes;
+  }
+  if (!part.last && (old_line.reader->met_end || new_line.reader->met_end)) part.failed = true;
+}
+
+FILE* open_file(const char* path) {
+  FILE* stream = fopen(path, "r");
+  // The reader's own block is its buffer: whole blocks are read straight into it.
+  if (stream != nullptr) setvbuf(stream, nullptr, _IONBF, 0);
+  return stream;
+}
+
+void open_slot(int slot, const char* path) {
+  input_streams[slot] = open_file(path);
+  if (input_streams[slot] == nullptr) {
+    perror(path);
+    exit_run();
+  }
+  start_reader(readers[0][slot], input_streams[slot]);
+}
+
+void close_slots() {
+  for (FILE*& stream : input_streams) {
+    fclose(stream);
+    stream = nullptr;
+  }
+}
+
+// The whole pass as one part, through input_streams.
+void verify_whole_files() {
+  verify_part whole{1,
+                    line_count[0],
+                    1,
+                    line_count[1],
+                    true,
+                    line_cursor{&readers[0][0], 0, 0},
+                    line_cursor{&readers[0][1], 0, 0}};
+  verify_part_of_pass(whole);
+  drop_broken(whole);
+}
+
+// Where the second part of a split pass starts: old line old_mark.lines_before
+// + 1 at old_mark.offset, and the new line after the last pairing of the first
+// part, which is found by reading on from new_mark.
+struct pass_split {
+  line_mark old_mark;
+  int32_t last_new;  // the new line of the last pairing before the split
+  line_mark new_mark;
+};
+
+// A split at the old file's middle mark, for old files of a few megabytes
+// and more; false when the files are too small to be worth a second thread.
+bool find_split(pass_split* split) {
+  constexpr int32_t kFewestMarks = 3;
+  if (line_mark_count[0] < kFewestMarks || line_marks[0] == nullptr ||
+      line_marks[1] == nullptr || line_mark_count[1] < 1)
+    return false;
+  split->old_mark = line_marks[0][line_mark_count[0] / 2];
+  int32_t first_lines = split->old_mark.lines_before;
+  if (first_lines < 1 || first_lines >= line_count[0]) return false;
+  int32_t i = first_lines;
+  while (i > 0 && match_vector[i] == 0) --i;
+  split->last_new = match_vector[i];
+  // The last mark at or before the new line after that pairing.
+  const line_mark* marks = line_marks[1];
+  const line_mark* after = std::upper_bound(
+      marks, marks + line_mark_count[1], split->last_new,
+      [](int32_t lines, const line_mark& mark) { return lines < mark.lines_before; });
+  split->new_mark = *(after - 1);
+  return true;
+}
+
+// The second part reads on from the new mark to its first new line, and
+// returns the offset at which that line begins.
+int64_t start_second_part(verify_part& part, const pass_split& split) {
+  block_reader& new_reader = *part.new_line.reader;
+  for (int32_t lines = split.new_mark.lines_before; lines < split.last_new; ++lines)
+    part.new_line.bytes += skip_rest(new_reader);
+  if (new_reader.met_end) part.failed = true;
+  return part.new_line.bytes;
+}
+
+// Runs the pass in two parts on two threads. False when the second part's
+// files cannot be opened, or when the files changed since they were loaded,
+// so that the parts do not meet: the caller then runs the whole pass again.
+bool verify_in_two_parts(const pass_split& split) {
+  FILE* old_stream = open_file(state.path1);
+  FILE* new_stream = open_file(state.path2);
+  bool seeked = old_stream != nullptr && new_stream != nullptr &&
+                fseeko(old_stream, split.old_mark.offset, SEEK_SET) == 0 &&
+                fseeko(new_stream, split.new_mark.offset, SEEK_SET) == 0;
+  if (!seeked) {
+    if (old_stream != nullptr) fclose(old_stream);
+    if (new_stream != nullptr) fclose(new_stream);
+    return false;
+  }
+  start_reader(readers[1][0], old_stream);
+  start_reader(readers[1][1], new_stream);
+  const int32_t first_lines = split.old_mark.lines_before;
+  verify_part first{1,
+                    first_lines,
+                    1,
+                    split.last_new,
+                    false,
+                    line_cursor{&readers[0][0], 0, 0},
+                    line_cursor{&readers[0][1], 0, 0}};
+  verify_part second{first_lines + 1,
+                     line_count[0],
+                     split.last_new + 1,
+                     line_count[1],
+                     true,
+                     line_cursor{&readers[1][0], split.old_mark.offset, '\n'},
+                     line_cursor{&readers[1][1], split.new_mark.offset, '\n'}};
+  int64_t second_new_start = 0;
+  run_both(
+      true,
+      [&second, &split, &second_new_start] {
+        second_new_start = start_second_part(second, split);
+        if (!second.failed) verify_part_of_pass(second);
+      },
+      [&first] { verify_part_of_pass(first); });
+  fclose(old_stream);
+  fclose(new_stream);
+  // The parts stand only when the first ends exactly where the second began.
+  bool met = !first.failed && !second.failed && first.old_line.bytes == split.old_mark.offset &&
+             first.new_line.bytes == second_new_start;
+  if (!met) {
+    first.broken_count = second.broken_count = 0;
+    second.shrunk_from = 0;
+  }
+  drop_broken(first);
+  drop_broken(second);
+  return met;
+}
+
+}  // namespace
+
+void verify_matches() {
+  open_slot(0, state.path1);
+  open_slot(1, state.path2);
+  old_offsets[0] = 0;
+  new_offsets[0] = 0;
+  pass_split split;
+  bool split_tried = find_split(&split);
+  if (!split_tried || !verify_in_two_parts(split)) {
+    if (split_tried) {
+      // From the start of both files again.
+      for (int slot = 0; slot < 2; ++slot) {
+        rewind(input_streams[slot]);
+        start_reader(readers[0][slot], input_streams[slot]);
+      }
+    }
+    verify_whole_files();
   }
   close_slots();
 }

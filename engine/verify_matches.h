@@ -15,7 +15,9 @@ extern int64_t* new_offsets;
 extern FILE* input_streams[2];
 
 // Drops the pairings of match_vector whose lines differ under -b, -w, -i and
-// fills old_offsets and new_offsets (allocated by the caller).
+// fills old_offsets and new_offsets (allocated by the caller). Files of a few
+// megabytes and more are read in two parts at once, split at a line start
+// that loading noted in line_marks; the result is that of one part.
 void verify_matches();
 
 // Reads the rest of the current line of slot's stream through its newline;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fstream>
 #include <random>
 #include <cstring>
 #include <string>
@@ -148,15 +149,19 @@ TEST_F(verify_matches_test, LinesAcrossBlockEnds) {
   }
 }
 
-// Random pairs of files much alike, paired mostly line for line, against a
-// plain model: a pairing stands when its lines are equal, and every offset
-// is the sum of the lengths of the lines before it. The lengths gather
-// around the 32 bytes the comparison takes at a time, the edits fall on any
-// byte of a line, newline included, and some lines outgrow a read block.
-TEST_F(verify_matches_test, PairsOfFilesMuchAlikeAgainstAModel) {
-  std::mt19937 random(2026);
+// Random pairs of files much alike, paired mostly line for line: the lengths
+// gather around the 32 bytes the comparison takes at a time, the edits fall
+// on any byte of a line, newline included, and some lines outgrow a read
+// block. Blanks come and go in some lines, for -w.
+struct alike_pair {
+  std::vector<std::string> old_lines, new_lines;
+  std::vector<int32_t> pairs;
+};
+
+alike_pair make_alike_pair(uint32_t seed, uint32_t fewest_lines, uint32_t more_lines) {
+  std::mt19937 random(seed);
   auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
-  auto random_line = [&](void) {
+  auto random_line = [&]() {
     static const uint32_t kLengths[] = {0, 1, 30, 31, 32, 33, 63, 64, 65};
     uint32_t length = below(4) == 0 ? kLengths[below(9)] : below(90);
     if (below(400) == 0) length = 70000 + below(100);
@@ -164,47 +169,142 @@ TEST_F(verify_matches_test, PairsOfFilesMuchAlikeAgainstAModel) {
     for (char& c : line) c = static_cast<char>('a' + below(3));  // often alike
     return line;
   };
-  for (int round = 0; round < 40; ++round) {
-    SCOPED_TRACE("round " + std::to_string(round));
-    const uint32_t lines = 300 + below(3000);
-    std::vector<std::string> old_lines, new_lines;
-    std::vector<int32_t> pairs;
-    for (uint32_t n = 0; n < lines; ++n) {
-      old_lines.push_back(random_line());
-      uint32_t roll = below(100);
-      if (roll < 3) {  // an old line of its own
-        pairs.push_back(0);
-        continue;
-      }
-      if (roll < 6) new_lines.push_back(random_line());  // a new line of its own
-      std::string line = old_lines.back();
-      if (roll >= 90) {  // an edit: one byte changed, added or taken away
-        uint32_t at = below(static_cast<uint32_t>(line.size()) + 1);
-        if (roll < 94) {
-          line.insert(at, 1, 'z');
-        } else if (roll < 97 && !line.empty()) {
-          line.erase(at == line.size() ? at - 1 : at, 1);
-        } else if (!line.empty()) {
-          line[at == line.size() ? at - 1 : at] = 'z';
-        }
-      }
-      new_lines.push_back(line);
-      // Some equal lines are left unpaired, as the search may leave them.
-      pairs.push_back(roll == 50 ? 0 : static_cast<int32_t>(new_lines.size()));
+  alike_pair pair;
+  const uint32_t lines = fewest_lines + below(more_lines);
+  for (uint32_t n = 0; n < lines; ++n) {
+    pair.old_lines.push_back(random_line());
+    uint32_t roll = below(100);
+    if (roll < 3) {  // an old line of its own
+      pair.pairs.push_back(0);
+      continue;
     }
-    verify(text_of(old_lines), text_of(new_lines), pairs);
-    std::vector<int32_t> expected;
-    for (size_t i = 0; i < pairs.size(); ++i) {
-      bool stands = pairs[i] != 0 && old_lines[i] == new_lines[pairs[i] - 1];
-      expected.push_back(stands ? pairs[i] : 0);
+    if (roll < 6) pair.new_lines.push_back(random_line());  // a new line of its own
+    std::string line = pair.old_lines.back();
+    if (roll >= 88) {  // an edit: one byte changed, added or taken away
+      uint32_t at = below(static_cast<uint32_t>(line.size()) + 1);
+      if (roll < 90) {
+        line.insert(at, 1, below(2) == 0 ? ' ' : '\t');
+      } else if (roll < 94) {
+        line.insert(at, 1, 'z');
+      } else if (roll < 97 && !line.empty()) {
+        line.erase(at == line.size() ? at - 1 : at, 1);
+      } else if (!line.empty()) {
+        line[at == line.size() ? at - 1 : at] = 'z';
+      }
     }
-    ASSERT_EQ(matches(), expected);
-    std::vector<int64_t> old_expected{0}, new_expected{0};
-    for (const auto& line : old_lines) old_expected.push_back(old_expected.back() + line.size() + 1);
-    for (const auto& line : new_lines) new_expected.push_back(new_expected.back() + line.size() + 1);
-    ASSERT_EQ(offsets(old_offsets, 0), old_expected);
-    ASSERT_EQ(offsets(new_offsets, 1), new_expected);
+    pair.new_lines.push_back(line);
+    // Some equal lines are left unpaired, as the search may leave them.
+    pair.pairs.push_back(roll == 50 ? 0 : static_cast<int32_t>(pair.new_lines.size()));
   }
+  return pair;
+}
+
+// Under -w the lines are compared without their blanks.
+std::string without_blanks(std::string line) {
+  std::erase_if(line, [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
+  return line;
+}
+
+// The plain model of the pass: a pairing stands when its lines are equal,
+// and every offset is the sum of the lengths of the lines before it.
+void expect_model(const alike_pair& pair, bool all_blanks, const std::vector<int32_t>& matches,
+                  const std::vector<int64_t>& old_offsets, const std::vector<int64_t>& new_offsets) {
+  std::vector<int32_t> expected;
+  for (size_t i = 0; i < pair.pairs.size(); ++i) {
+    int32_t m = pair.pairs[i];
+    bool stands = m != 0 && (all_blanks ? without_blanks(pair.old_lines[i]) ==
+                                              without_blanks(pair.new_lines[m - 1])
+                                        : pair.old_lines[i] == pair.new_lines[m - 1]);
+    expected.push_back(stands ? m : 0);
+  }
+  ASSERT_EQ(matches, expected);
+  std::vector<int64_t> old_expected{0}, new_expected{0};
+  for (const auto& line : pair.old_lines)
+    old_expected.push_back(old_expected.back() + static_cast<int64_t>(line.size()) + 1);
+  for (const auto& line : pair.new_lines)
+    new_expected.push_back(new_expected.back() + static_cast<int64_t>(line.size()) + 1);
+  ASSERT_EQ(old_offsets, old_expected);
+  ASSERT_EQ(new_offsets, new_expected);
+}
+
+TEST_F(verify_matches_test, PairsOfFilesMuchAlikeAgainstAModel) {
+  for (uint32_t round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    bool all_blanks = round % 4 == 3;
+    set_modes(false, all_blanks, false);
+    alike_pair pair = make_alike_pair(2026 + round, 300, 3000);
+    verify(text_of(pair.old_lines), text_of(pair.new_lines), pair.pairs);
+    expect_model(pair, all_blanks, matches(), offsets(old_offsets, 0), offsets(new_offsets, 1));
+  }
+}
+
+// Files of some megabytes are verified in two parts at once, split at a
+// place noted while loading; the parts must meet exactly.
+TEST_F(verify_matches_test, LargeFilesVerifiedInTwoPartsAgainstAModel) {
+  for (uint32_t round = 0; round < 4; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    bool all_blanks = round == 3;
+    set_modes(false, all_blanks, false);
+    alike_pair pair = make_alike_pair(7 + round, 70000, 20000);
+    if (round == 1) {
+      // Nothing paired in the old file's first half.
+      for (size_t i = 0; i < pair.pairs.size() / 2 + 1000; ++i) pair.pairs[i] = 0;
+    }
+    verify(text_of(pair.old_lines), text_of(pair.new_lines), pair.pairs);
+    ASSERT_GE(line_mark_count[0], 3);  // large enough to be split
+    expect_model(pair, all_blanks, matches(), offsets(old_offsets, 0), offsets(new_offsets, 1));
+  }
+}
+
+// A file changed between loading and verification: its lines no longer
+// begin where loading noted them, so the parts would not meet, and the pass
+// is made again over the whole files as they are now.
+TEST_F(verify_matches_test, FilesChangedSinceLoadingAreVerifiedWhole) {
+  for (int changed = 0; changed < 2; ++changed) {
+    SCOPED_TRACE(changed == 0 ? "old file" : "new file");
+    alike_pair pair = make_alike_pair(99, 70000, 1);
+    load_pair(text_of(pair.old_lines), text_of(pair.new_lines));
+    // One byte more in a line of the first part, the line count unchanged.
+    std::vector<std::string>& lines = changed == 0 ? pair.old_lines : pair.new_lines;
+    lines[10] += "z";
+    {
+      std::ofstream out(changed == 0 ? state.path1 : state.path2, std::ios::binary);
+      out << text_of(lines);
+    }
+    match_vector = static_cast<int32_t*>(checked_alloc(table_size(line_count[0] + 2, 4)));
+    for (size_t i = 0; i < pair.pairs.size(); ++i) match_vector[i + 1] = pair.pairs[i];
+    old_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[0] + 2, 8)));
+    new_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[1] + 2, 8)));
+    verify_matches();
+    expect_model(pair, false, matches(), offsets(old_offsets, 0), offsets(new_offsets, 1));
+  }
+}
+
+// The new file cut short after loading: the second part cannot find its
+// first line, and the whole pass ends at the shorter file's end.
+TEST_F(verify_matches_test, NewFileCutShortSinceLoading) {
+  alike_pair pair = make_alike_pair(5, 70000, 1);
+  const std::string new_text = text_of(pair.new_lines);
+  load_pair(text_of(pair.old_lines), new_text);
+  const size_t kept = new_text.size() / 4;
+  {
+    std::ofstream out(state.path2, std::ios::binary);
+    out << new_text.substr(0, kept);
+  }
+  match_vector = static_cast<int32_t*>(checked_alloc(table_size(line_count[0] + 2, 4)));
+  for (size_t i = 0; i < pair.pairs.size(); ++i) match_vector[i + 1] = pair.pairs[i];
+  old_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[0] + 2, 8)));
+  new_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[1] + 2, 8)));
+  verify_matches();
+  // No pairing stands with a new line beyond the cut, and the new offsets
+  // stop growing there, but for the one read that meets the end.
+  for (int32_t i = 1; i <= line_count[0]; ++i) {
+    if (match_vector[i] == 0) continue;
+    ASSERT_LE(new_offsets[match_vector[i]], static_cast<int64_t>(kept)) << "old line " << i;
+  }
+  for (int32_t j = 1; j <= line_count[1]; ++j) ASSERT_LE(new_offsets[j - 1], new_offsets[j]);
+  EXPECT_EQ(input_streams[0], nullptr);
+  EXPECT_EQ(input_streams[1], nullptr);
 }
 
 }  // namespace
