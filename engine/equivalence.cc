@@ -92,16 +92,25 @@ void radix_sort_by_key(line_entry* entries, int32_t count) {
   free_table(scratch);
 }
 
-}  // namespace
-
-void trim_common_ends() {
+// The prefix, the suffix and both views, their view_pos fields unset.
+void find_common_ends() {
   prefix_len = common_prefix();
   suffix_len = common_suffix(prefix_len);
   for (int file = 0; file < 2; ++file) {
     sorted_view[file] = line_table[file] + prefix_len;
     sorted_count[file] = line_count[file] - prefix_len - suffix_len;
-    number_view(sorted_view[file], sorted_count[file]);
   }
+}
+
+void number_views() {
+  for (int file = 0; file < 2; ++file) number_view(sorted_view[file], sorted_count[file]);
+}
+
+}  // namespace
+
+void trim_common_ends() {
+  find_common_ends();
+  number_views();
 }
 
 // The order is total (positions are distinct within a view), so any correct
@@ -168,8 +177,72 @@ void shrink_old_line_class() {
   line_table[0] = nullptr;  // its storage is old_line_class now
 }
 
+bool count_line_classes() {
+  const int32_t old_count = sorted_count[0];
+  const int32_t new_count = sorted_count[1];
+  const line_entry* old_view = sorted_view[0];
+  const line_entry* new_view = sorted_view[1];
+  constexpr int32_t kFewestCounted = 1024;
+  if (new_count < kFewestCounted) return false;
+  auto [least, most] = std::minmax_element(
+      new_view + 1, new_view + new_count + 1,
+      [](const line_entry& a, const line_entry& b) { return a.key < b.key; });
+  const int64_t low = least->key;
+  const int64_t high = most->key;
+  // Every key value gets a counter: worth it only when they are few.
+  const uint64_t span = static_cast<uint64_t>(high - low) + 1;
+  if (span > uint64_t{4} * static_cast<uint64_t>(new_count)) return false;
+
+  // Per key: the count of new lines, then the index in the class list at
+  // which its class starts, negated until the class's first line is placed,
+  // or 0 for a key no new line has.
+  auto* start = static_cast<int32_t*>(new_table(span, sizeof(int32_t)));
+  std::fill(start, start + span, 0);
+  for (int32_t j = 1; j <= new_count; ++j) ++start[new_view[j].key - low];
+  int32_t next = 1;
+  for (uint64_t k = 0; k < span; ++k) {
+    int32_t lines = start[k];
+    start[k] = lines != 0 ? -next : 0;
+    next += lines;
+  }
+
+  // Element i is written over entries already read: the class of each old
+  // line goes into the old table's storage in view order.
+  auto* old_classes = reinterpret_cast<int32_t*>(line_table[0]);
+  for (int32_t i = 1; i <= old_count; ++i) {
+    int64_t key = old_view[i].key;
+    old_classes[i] = key >= low && key <= high ? -start[key - low] : 0;
+  }
+
+  // The new view is in position order, so each class gets its lines rising.
+  auto* class_list =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
+  class_list[0] = 0;
+  for (int32_t j = 1; j <= new_count; ++j) {
+    int32_t& at = start[new_view[j].key - low];
+    if (at < 0) {  // the class's first line
+      class_list[-at] = -j;
+      at = -at + 1;
+    } else {
+      class_list[at++] = j;
+    }
+  }
+  class_list[new_count + 1] = -1;
+  free_table(start);
+
+  free_table(line_table[1]);
+  line_table[1] = nullptr;
+  new_class_list = class_list;
+  old_line_class = old_classes;
+  shrink_old_line_class();
+  return true;
+}
+
 void build_line_classes() {
-  trim_common_ends();
+  // Counting takes the views in position order: it needs no view_pos.
+  find_common_ends();
+  if (count_line_classes()) return;
+  number_views();
   sort_line_view(sorted_view[0], sorted_count[0]);
   sort_line_view(sorted_view[1], sorted_count[1]);
   // Each vector is built in the storage of the table it replaces.

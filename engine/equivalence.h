@@ -3,8 +3,10 @@
 //
 // The steps run once, in this order: trim_common_ends, sort_line_view of the
 // old view then of the new view, build_equivalence, shrink_new_class_list,
-// restore_line_order, shrink_old_line_class. The line tables do not survive
-// them: their storage becomes new_class_list and old_line_class.
+// restore_line_order, shrink_old_line_class; on large views the counting of
+// count_line_classes stands for all of them after the first. The line tables
+// do not survive them: their storage becomes old_line_class, and
+// new_class_list or the counting's own table.
 #ifndef OVARN_ENGINE_EQUIVALENCE_H_
 #define OVARN_ENGINE_EQUIVALENCE_H_
 
@@ -49,7 +51,16 @@ void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_
 void shrink_new_class_list();
 void shrink_old_line_class();
 
-// All of the above in their order, on the two loaded line tables.
+// The same two vectors straight from the views in position order, without
+// sorting either, when the new view's keys span few values for its size, as
+// line hashes do on large files: the new lines are placed by a count of each
+// key and each old line looks its class up by its key. Returns false, having
+// changed nothing, on views it does not suit.
+bool count_line_classes();
+
+// trim_common_ends, then count_line_classes or, where it does not suit, the
+// sorting steps in their order, on the two loaded line tables. The view_pos
+// fields are set only for the sorting, which alone reads them.
 void build_line_classes();
 
 #endif  // OVARN_ENGINE_EQUIVALENCE_H_

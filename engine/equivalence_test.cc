@@ -146,4 +146,97 @@ TEST(equivalence_test, ClassesListNewLinesInFileOrder) {
   free_classes();
 }
 
+// The classes of both views, by the sorting steps or by counting.
+struct class_vectors {
+  std::vector<int32_t> new_classes, old_classes;
+  bool operator==(const class_vectors&) const = default;
+};
+
+class_vectors classes_by(bool counting, const std::vector<int32_t>& old_keys,
+                         const std::vector<int32_t>& new_keys) {
+  make_tables(old_keys, new_keys);
+  trim_common_ends();
+  if (counting) {
+    EXPECT_TRUE(count_line_classes());
+  } else {
+    sort_line_view(sorted_view[0], sorted_count[0]);
+    sort_line_view(sorted_view[1], sorted_count[1]);
+    build_equivalence(sorted_view[0], sorted_count[0], sorted_view[1], sorted_count[1],
+                      reinterpret_cast<int32_t*>(line_table[1]));
+    shrink_new_class_list();
+    restore_line_order(sorted_view[0], sorted_count[0], reinterpret_cast<int32_t*>(line_table[0]));
+    shrink_old_line_class();
+  }
+  class_vectors got{elements(new_class_list, 1, sorted_count[1] + 1),
+                    elements(old_line_class, 1, sorted_count[0])};
+  free_classes();
+  return got;
+}
+
+// Counting gives the vectors that sorting gives, whatever the keys: old keys
+// below, among and above the new ones, keys of one file only, a common prefix
+// and suffix, classes of every size.
+TEST(equivalence_test, CountingGivesTheClassesSortingGives) {
+  struct key_case {
+    const char* name;
+    int32_t lines;
+    int32_t low, high;  // the keys' range
+    bool shared_ends;
+  };
+  const key_case cases[] = {
+      {"few keys", 5000, 100, 104, false},
+      {"keys as many as lines", 3000, 1, 3000, true},
+      {"one key", 2000, 77, 77, false},
+      {"wide range", 20000, 1 << 20, (1 << 20) + 70000, true},
+      {"smallest counted view", 1024, 1, 4000, false},
+  };
+  std::mt19937 rng(5);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::uniform_int_distribution<int32_t> key(c.low, c.high);
+    std::uniform_int_distribution<int32_t> outside(1, 50);
+    std::vector<int32_t> old_keys, new_keys;
+    for (int32_t n = 0; n < c.lines; ++n) new_keys.push_back(key(rng));
+    for (int32_t n = 0; n < c.lines + 100; ++n) {
+      int32_t roll = outside(rng);
+      // Now and then a key beyond the new view's, on either side.
+      old_keys.push_back(roll == 1 ? c.low - roll : roll == 2 ? c.high + roll : key(rng));
+    }
+    if (c.shared_ends) {
+      for (int32_t n = 0; n < 10; ++n) {
+        old_keys.insert(old_keys.begin(), n + 1);
+        new_keys.insert(new_keys.begin(), n + 1);
+        old_keys.push_back(n + 5);
+        new_keys.push_back(n + 5);
+      }
+    }
+    class_vectors sorted = classes_by(false, old_keys, new_keys);
+    class_vectors counted = classes_by(true, old_keys, new_keys);
+    EXPECT_TRUE(sorted == counted);
+    // Both find every old line of a key the new view has, and only those.
+    int32_t with_class = 0;
+    for (int32_t cls : counted.old_classes) with_class += cls != 0;
+    EXPECT_GT(with_class, 0);
+  }
+}
+
+// Small views, and keys spread far wider than the view is long, are left to
+// the sorting steps.
+TEST(equivalence_test, CountingLeavesViewsItDoesNotSuit) {
+  std::vector<int32_t> spread;  // 5,000 keys over 5,000,000 values
+  for (int32_t n = 0; n < 5000; ++n) spread.push_back(n * 1000 + 1);
+  std::vector<int32_t> small(1023, 9);
+  for (const auto* keys : {&spread, &small}) {
+    make_tables(*keys, *keys);
+    line_table[1][1].key = 0x7fff0000;  // no common prefix: the views are whole
+    trim_common_ends();
+    EXPECT_FALSE(count_line_classes());
+    EXPECT_EQ(new_class_list, nullptr);
+    EXPECT_NE(line_table[0], nullptr);
+    EXPECT_NE(line_table[1], nullptr);
+    free_table(line_table[0]);
+    free_table(line_table[1]);
+  }
+}
+
 }  // namespace
