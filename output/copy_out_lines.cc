@@ -54,24 +54,62 @@ void copy_bytes(FILE* stream, int64_t count) {
   }
 }
 
+// The bytes of each input file read last for printing. The lines a change
+// prints lie close together, and a context group prints them in several
+// runs, so one read of a few kilobytes serves them all. Reads go by offset,
+// one system call each, and leave the stream's position alone for the
+// stdio readers around them: on files with changes far apart a seek and a
+// read per run of lines were most of the output's cost.
+struct read_window {
+  int descriptor = -1;
+  int64_t start = 0;  // the file offset of bytes[0]
+  size_t length = 0;  // the bytes held
+  char bytes[1 << 16];
+};
+read_window windows[2];
+
+read_window& window_of(FILE* stream) {
+  const int descriptor = fileno(stream);
+  for (read_window& w : windows) {
+    if (w.descriptor == descriptor) return w;
+  }
+  // A stream that was not announced takes the second window.
+  windows[1].descriptor = descriptor;
+  windows[1].length = 0;
+  return windows[1];
+}
+
+// At least one of the bytes from offset on, up to end, held in the stream's
+// window; null at end of file. *length is the count held from offset.
+const char* bytes_at(FILE* stream, int64_t offset, int64_t end, size_t* length) {
+  read_window& w = window_of(stream);
+  if (offset < w.start || offset >= w.start + static_cast<int64_t>(w.length)) {
+    constexpr int64_t kLeastRead = 4096;
+    size_t want = static_cast<size_t>(
+        std::min<int64_t>(std::max(end - offset, kLeastRead), sizeof w.bytes));
+    ssize_t got = pread(w.descriptor, w.bytes, want, offset);
+    w.start = offset;
+    w.length = got > 0 ? static_cast<size_t>(got) : 0;
+    if (got <= 0) return nullptr;
+  }
+  *length = static_cast<size_t>(w.start + static_cast<int64_t>(w.length) - offset);
+  return w.bytes + (offset - w.start);
+}
+
 // Lines a..b lie one after another in the stream: they are read as one
 // stretch, in large blocks, and each line is written after its prefix where
-// it lies in the block. The blocks are read at their offsets, one system
-// call each, whatever the stream's position, which they leave alone: on
-// files with changes far apart a seek and a read per change were most of
-// the output's cost.
+// it lies in the block.
 void copy_prefixed_lines(FILE* stream, const int64_t* offsets, int32_t a, int32_t b,
                          const char* prefix) {
-  static char block[1 << 16];
   const size_t prefix_length = strlen(prefix);
-  const int descriptor = fileno(stream);
   int64_t offset = offsets[a - 1];
   for (int32_t i = a; i <= b;) {
-    size_t want = static_cast<size_t>(std::min<int64_t>(offsets[b] - offset, sizeof block));
-    ssize_t got = pread(descriptor, block, want, offset);
-    if (got <= 0) return;
+    size_t held;
+    const char* block = bytes_at(stream, offset, offsets[b], &held);
+    if (block == nullptr) return;
     const int64_t block_start = offset;
-    offset += got;
+    offset += static_cast<int64_t>(std::min<int64_t>(static_cast<int64_t>(held),
+                                                     offsets[b] - block_start));
     for (int64_t at = block_start; at < offset && i <= b;) {
       if (at == offsets[i - 1]) fwrite_unlocked(prefix, 1, prefix_length, stdout);
       int64_t until = std::min(offsets[i], offset);
@@ -128,6 +166,11 @@ void open_conditional_block(int32_t old_side) {
 void start_line_output(FILE* old_stream, FILE* new_stream) {
   cursors[0] = stream_cursor{old_stream, 0};
   cursors[1] = stream_cursor{new_stream, 0};
+  // The streams are new: whatever the windows hold is of other files.
+  for (int side = 0; side < 2; ++side) {
+    windows[side].descriptor = fileno(side == 0 ? old_stream : new_stream);
+    windows[side].length = 0;
+  }
 }
 
 void copy_out_lines(const int64_t* offsets, int32_t a, int32_t b, FILE* stream,
