@@ -121,7 +121,7 @@ int32_t fold_sum(uint64_t sum) {
 // hash of every line that ends in [p, end) into out[0..], p being the start
 // of a line; they return the number of lines and set *rest to the byte after
 // the last newline. At least kBlockPadding bytes after end must be readable.
-constexpr size_t kBlockPadding = 32;
+constexpr size_t kBlockPadding = 64;
 
 int32_t hash_whole_lines_plain(const unsigned char* p, const unsigned char* end,
                                line_entry* out, const unsigned char** rest) {
@@ -205,15 +205,86 @@ __attribute__((target("avx2,bmi"))) int32_t hash_whole_lines_vector(const unsign
   *rest = line;
   return count;
 }
+
+// GCC 12 takes the unset operands inside its own 512-bit intrinsics for
+// values that may be used uninitialized.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// The same for lines of at most 64 bytes, which are most lines of text, with
+// the 512-bit registers: the line is loaded whole under a mask, so no loop
+// and no branch depends on its length. Each lane takes at most four terms of
+// 255 << 15, so the 16 lanes' total fits 32 bits.
+__attribute__((target("avx512f,avx512bw"))) inline uint64_t short_line_sum(
+    const unsigned char* p, size_t length) {
+  const __m512i shifts =
+      _mm512_setr_epi32(0, 7, 14, 5, 12, 3, 10, 1, 8, 15, 6, 13, 4, 11, 2, 9);
+  const __mmask64 keep = length == 64 ? ~__mmask64{0} : (__mmask64{1} << length) - 1;
+  const __m512i bytes = _mm512_maskz_loadu_epi8(keep, p);
+  __m512i lanes = _mm512_sllv_epi32(_mm512_cvtepu8_epi32(_mm512_castsi512_si128(bytes)), shifts);
+  lanes = _mm512_add_epi32(
+      lanes, _mm512_sllv_epi32(_mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 1)), shifts));
+  lanes = _mm512_add_epi32(
+      lanes, _mm512_sllv_epi32(_mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 2)), shifts));
+  lanes = _mm512_add_epi32(
+      lanes, _mm512_sllv_epi32(_mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(bytes, 3)), shifts));
+  return 1 + static_cast<uint32_t>(_mm512_reduce_add_epi32(lanes));
+}
+
+// Newlines are found 64 bytes at a time.
+__attribute__((target("avx512f,avx512bw,bmi"))) int32_t hash_whole_lines_wide(
+    const unsigned char* p, const unsigned char* end, line_entry* out,
+    const unsigned char** rest) {
+  const __m512i newlines = _mm512_set1_epi8('\n');
+  const unsigned char* line = p;
+  int32_t count = 0;
+  for (const unsigned char* chunk = p; chunk < end; chunk += 64) {
+    uint64_t found = _mm512_cmpeq_epi8_mask(_mm512_loadu_si512(chunk), newlines);
+    if (end - chunk < 64) found &= (uint64_t{1} << (end - chunk)) - 1;
+    for (; found != 0; found &= found - 1) {
+      const unsigned char* newline = chunk + __builtin_ctzll(found);
+      size_t length = static_cast<size_t>(newline - line);
+      out[count++].key =
+          fold_sum(length <= 64 ? short_line_sum(line, length) : vector_line_sum(line, newline));
+      line = newline + 1;
+    }
+  }
+  *rest = line;
+  return count;
+}
+#pragma GCC diagnostic pop
 #endif
+
+bool processor_has(hash_form form) {
+#ifdef OVARN_VECTOR_HASH
+  static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+  static const bool wide =
+      vector && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  if (form == hash_form::wide_vector) return wide;
+  if (form == hash_form::vector) return vector;
+#endif
+  return form == hash_form::plain;
+}
+
+hash_form& form_in_use() {
+  static hash_form form = processor_has(hash_form::wide_vector) ? hash_form::wide_vector
+                          : processor_has(hash_form::vector)    ? hash_form::vector
+                                                                : hash_form::plain;
+  return form;
+}
 
 int32_t hash_whole_lines(const unsigned char* p, const unsigned char* end, line_entry* out,
                          const unsigned char** rest) {
+  switch (form_in_use()) {
 #ifdef OVARN_VECTOR_HASH
-  static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
-  if (vector) return hash_whole_lines_vector(p, end, out, rest);
+    case hash_form::wide_vector:
+      return hash_whole_lines_wide(p, end, out, rest);
+    case hash_form::vector:
+      return hash_whole_lines_vector(p, end, out, rest);
 #endif
-  return hash_whole_lines_plain(p, end, out, rest);
+    default:
+      return hash_whole_lines_plain(p, end, out, rest);
+  }
 }
 
 // The line table being filled: entries 1..count hold lines, and there is
@@ -302,6 +373,12 @@ bool worth_a_thread(FILE* old_stream, FILE* new_stream) {
 }
 
 }  // namespace
+
+bool use_hash_form(hash_form form) {
+  if (!processor_has(form)) return false;
+  form_in_use() = form;
+  return true;
+}
 
 int32_t hash_next_line(FILE* stream) {
   const hash_mode mode = current_mode();

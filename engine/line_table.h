@@ -32,6 +32,15 @@ struct line_mark {
 extern line_mark* line_marks[2];
 extern int32_t line_mark_count[2];
 
+// The forms in which whole lines are hashed under no option, the fastest
+// first: with 512-bit vectors, with 256-bit vectors, byte by byte. All give
+// the same hashes. Loading takes the fastest that the processor has.
+enum class hash_form { wide_vector, vector, plain };
+
+// Makes loading take form from now on, so that tests can try each; false,
+// with nothing changed, when the processor lacks it.
+bool use_hash_form(hash_form form);
+
 // The hash of the stream's next line (at least 1), or 0 at end of file before
 // the line's newline.
 int32_t hash_next_line(FILE* stream);
