@@ -7,6 +7,7 @@
 
 #include "cli/exit_run.h"
 #include "engine/new_table.h"
+#include "engine/run_both.h"
 
 int32_t prefix_len = 0;
 int32_t suffix_len = 0;
@@ -183,12 +184,16 @@ bool count_line_classes() {
   const line_entry* old_view = sorted_view[0];
   const line_entry* new_view = sorted_view[1];
   constexpr int32_t kFewestCounted = 1024;
+  constexpr int32_t kWorthAThread = 1 << 16;
   if (new_count < kFewestCounted) return false;
-  auto [least, most] = std::minmax_element(
-      new_view + 1, new_view + new_count + 1,
-      [](const line_entry& a, const line_entry& b) { return a.key < b.key; });
-  const int64_t low = least->key;
-  const int64_t high = most->key;
+  int32_t least = new_view[1].key;
+  int32_t most = least;
+  for (int32_t j = 2; j <= new_count; ++j) {
+    least = std::min(least, new_view[j].key);
+    most = std::max(most, new_view[j].key);
+  }
+  const int64_t low = least;
+  const int64_t high = most;
   // Every key value gets a counter: worth it only when they are few.
   const uint64_t span = static_cast<uint64_t>(high - low) + 1;
   if (span > uint64_t{4} * static_cast<uint64_t>(new_count)) return false;
@@ -206,28 +211,39 @@ bool count_line_classes() {
     next += lines;
   }
 
-  // Element i is written over entries already read: the class of each old
-  // line goes into the old table's storage in view order.
+  // The old lines' classes and the class list are built at the same time,
+  // the list with a copy of the starts of its own to advance.
+  auto* place = static_cast<int32_t*>(new_table(span, sizeof(int32_t)));
+  std::copy(start, start + span, place);
   auto* old_classes = reinterpret_cast<int32_t*>(line_table[0]);
-  for (int32_t i = 1; i <= old_count; ++i) {
-    int64_t key = old_view[i].key;
-    old_classes[i] = key >= low && key <= high ? -start[key - low] : 0;
-  }
-
-  // The new view is in position order, so each class gets its lines rising.
   auto* class_list =
       static_cast<int32_t*>(new_table(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
-  class_list[0] = 0;
-  for (int32_t j = 1; j <= new_count; ++j) {
-    int32_t& at = start[new_view[j].key - low];
-    if (at < 0) {  // the class's first line
-      class_list[-at] = -j;
-      at = -at + 1;
-    } else {
-      class_list[at++] = j;
-    }
-  }
-  class_list[new_count + 1] = -1;
+  run_both(
+      new_count >= kWorthAThread,
+      [&] {
+        // Element i is written over entries already read: the class of each
+        // old line goes into the old table's storage in view order.
+        for (int32_t i = 1; i <= old_count; ++i) {
+          int64_t key = old_view[i].key;
+          old_classes[i] = key >= low && key <= high ? -start[key - low] : 0;
+        }
+      },
+      [&] {
+        // The new view is in position order, so each class gets its lines
+        // rising.
+        class_list[0] = 0;
+        for (int32_t j = 1; j <= new_count; ++j) {
+          int32_t& at = place[new_view[j].key - low];
+          if (at < 0) {  // the class's first line
+            class_list[-at] = -j;
+            at = -at + 1;
+          } else {
+            class_list[at++] = j;
+          }
+        }
+        class_list[new_count + 1] = -1;
+      });
+  free_table(place);
   free_table(start);
 
   free_table(line_table[1]);

@@ -189,6 +189,7 @@ TEST(equivalence_test, CountingGivesTheClassesSortingGives) {
       {"one key", 2000, 77, 77, false},
       {"wide range", 20000, 1 << 20, (1 << 20) + 70000, true},
       {"smallest counted view", 1024, 1, 4000, false},
+      {"large enough for two threads", 70000, 1, 200000, true},
   };
   std::mt19937 rng(5);
   for (const auto& c : cases) {
