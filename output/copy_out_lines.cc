@@ -96,6 +96,32 @@ const char* bytes_at(FILE* stream, int64_t offset, int64_t end, size_t* length) 
   return w.bytes + (offset - w.start);
 }
 
+// Printed lines gather here and go to standard output in large writes: a
+// line and its prefix are two short copies rather than two calls into stdio,
+// which on long runs of short lines was most of the output's time.
+struct output_stage {
+  char bytes[1 << 16];
+  size_t used = 0;
+};
+output_stage stage;
+
+void flush_stage() {
+  if (stage.used > 0) fwrite_unlocked(stage.bytes, 1, stage.used, stdout);
+  stage.used = 0;
+}
+
+void stage_bytes(const char* bytes, size_t count) {
+  if (count > sizeof stage.bytes - stage.used) {
+    flush_stage();
+    if (count > sizeof stage.bytes) {
+      fwrite_unlocked(bytes, 1, count, stdout);
+      return;
+    }
+  }
+  memcpy(stage.bytes + stage.used, bytes, count);
+  stage.used += count;
+}
+
 // Lines a..b lie one after another in the stream: they are read as one
 // stretch, in large blocks, and each line is written after its prefix where
 // it lies in the block.
@@ -106,18 +132,19 @@ void copy_prefixed_lines(FILE* stream, const int64_t* offsets, int32_t a, int32_
   for (int32_t i = a; i <= b;) {
     size_t held;
     const char* block = bytes_at(stream, offset, offsets[b], &held);
-    if (block == nullptr) return;
+    if (block == nullptr) break;
     const int64_t block_start = offset;
     offset += static_cast<int64_t>(std::min<int64_t>(static_cast<int64_t>(held),
                                                      offsets[b] - block_start));
     for (int64_t at = block_start; at < offset && i <= b;) {
-      if (at == offsets[i - 1]) fwrite_unlocked(prefix, 1, prefix_length, stdout);
+      if (at == offsets[i - 1]) stage_bytes(prefix, prefix_length);
       int64_t until = std::min(offsets[i], offset);
-      fwrite_unlocked(block + (at - block_start), 1, static_cast<size_t>(until - at), stdout);
+      stage_bytes(block + (at - block_start), static_cast<size_t>(until - at));
       at = until;
       if (at == offsets[i]) ++i;
     }
   }
+  flush_stage();
 }
 
 // Copies count bytes, each tab widened with blanks to the next multiple of 8
