@@ -286,6 +286,55 @@ __attribute__((target("avx2,bmi"))) int32_t pass_pairs_vector(verify_part& part,
 }
 #endif
 
+// Lines from..to - 1 of one file, none of them paired, are read through
+// their newlines a block at a time; each offset is set. Stops at the end of
+// the lines or where the block runs short, at the start of a line, and
+// returns the number of lines passed.
+#ifdef OVARN_VECTOR_VERIFY
+__attribute__((target("avx2,bmi"))) int32_t pass_lines_vector(line_cursor& cursor,
+                                                              int64_t* offsets, int32_t from,
+                                                              int32_t to) {
+  block_reader& block = *cursor.reader;
+  const int64_t base = cursor.bytes - static_cast<int64_t>(block.pos);
+  const __m256i newlines = _mm256_set1_epi8('\n');
+  const unsigned char* p = block.bytes + block.pos;
+  const unsigned char* line = p;  // the start of the line after the last passed
+  const unsigned char* end = block.bytes + block.end;
+  int32_t n = from;
+  for (; end - p >= 32 && n < to; p += 32) {
+    auto found = static_cast<uint32_t>(_mm256_movemask_epi8(
+        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), newlines)));
+    for (; found != 0 && n < to; found &= found - 1) {
+      line = p + __builtin_ctz(found) + 1;
+      offsets[n++] = base + (line - block.bytes);
+    }
+  }
+  if (n > from) {
+    block.pos = static_cast<size_t>(line - block.bytes);
+    cursor.bytes = base + static_cast<int64_t>(block.pos);
+    cursor.last = '\n';
+  }
+  return n - from;
+}
+#endif
+
+// Reads lines from..to - 1 of the cursor's file through their newlines and
+// sets their offsets.
+void skip_lines(line_cursor& cursor, int64_t* offsets, int32_t from, int32_t to) {
+  while (from < to) {
+#ifdef OVARN_VECTOR_VERIFY
+    static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+    if (vector) {
+      from += pass_lines_vector(cursor, offsets, from, to);
+      if (from == to) return;
+    }
+#endif
+    // A line across the block's end, or no vectors.
+    skip_line(cursor);
+    offsets[from++] = cursor.bytes;
+  }
+}
+
 int32_t pass_identical_pairs(verify_part& part, int32_t i, int32_t j) {
 #ifdef OVARN_VECTOR_VERIFY
   static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
@@ -305,8 +354,11 @@ void verify_part_of_pass(verify_part& part) {
   for (int32_t i = part.first_old; i <= part.last_old; ++i) {
     int32_t m = match_vector[i];
     if (m == 0) {
-      skip_line(old_line);
-      old_offsets[i] = old_line.bytes;
+      // A run of unpaired old lines.
+      int32_t after = i + 1;
+      while (after <= part.last_old && match_vector[after] == 0) ++after;
+      skip_lines(old_line, old_offsets, i, after);
+      i = after - 1;
       continue;
     }
     if (exact && m == j) {
@@ -319,10 +371,8 @@ void verify_part_of_pass(verify_part& part) {
         continue;
       }
     }
-    for (; j < m; ++j) {
-      skip_line(new_line);
-      new_offsets[j] = new_line.bytes;
-    }
+    skip_lines(new_line, new_offsets, j, m);
+    j = std::max(j, m);
     if (!lines_agree(old_line, new_line)) {
       note_broken(part, i);
       if (old_line.last == EOF && new_line.last == EOF) {
@@ -339,10 +389,7 @@ void verify_part_of_pass(verify_part& part) {
     old_offsets[i] = old_line.bytes;
     new_offsets[j++] = new_line.bytes;
   }
-  for (; j <= part.last_new; ++j) {
-    skip_line(new_line);
-    new_offsets[j] = new_line.bytes;
-  }
+  skip_lines(new_line, new_offsets, j, part.last_new + 1);
   if (!part.last && (old_line.reader->met_end || new_line.reader->met_end)) part.failed = true;
 }
 
