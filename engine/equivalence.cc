@@ -194,9 +194,11 @@ bool count_line_classes() {
   }
   const int64_t low = least;
   const int64_t high = most;
-  // Every key value gets a counter: worth it only when they are few.
+  // Every key value gets a counter, twice: worth it only when they are no
+  // more than the lines, and the counters stay a few megabytes.
   const uint64_t span = static_cast<uint64_t>(high - low) + 1;
-  if (span > uint64_t{4} * static_cast<uint64_t>(new_count)) return false;
+  constexpr uint64_t kMostCounters = uint64_t{1} << 20;
+  if (span > static_cast<uint64_t>(new_count) || span > kMostCounters) return false;
 
   // Per key: the count of new lines, then the index in the class list at
   // which its class starts, negated until the class's first line is placed,

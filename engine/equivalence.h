@@ -52,8 +52,8 @@ void shrink_new_class_list();
 void shrink_old_line_class();
 
 // The same two vectors straight from the views in position order, without
-// sorting either, when the new view's keys span few values for its size, as
-// line hashes do on large files: the new lines are placed by a count of each
+// sorting either, when the new view's keys span no more values than it has
+// lines (and at most 2^20), as line hashes do on large files: the new lines are placed by a count of each
 // key and each old line looks its class up by its key. Returns false, having
 // changed nothing, on views it does not suit.
 bool count_line_classes();
