@@ -52,8 +52,8 @@ uint64_t page_round(uint64_t length) { return (length + kHugePage - 1) & ~(kHuge
 // tables: reusing a page costs nothing, while the first touch of a new one
 // costs the system a page clearing. Spares are given back before they could
 // make the mappings hold more than the live tables ever held together, so
-// that keeping them never raises the most memory the run holds. Loading the
-// two files on two threads makes tables at once, hence the lock.
+// that keeping them never raises the most memory the run holds. Loading and
+// verification make tables on two threads at once, hence the lock.
 struct spare_mapping {
   char* start;
   uint64_t length;
