@@ -117,25 +117,11 @@ int32_t fold_sum(uint64_t sum) {
 
 // Whole lines under no option: every byte counts as itself and each line
 // starts at shift 0, so the 16-byte runs of a line, its last partial run
-// included, all take the shifts of kRunShifts. Both forms below write the
-// hash of every line that ends in [p, end) into out[0..], p being the start
+// included, all take the shifts of kRunShifts. The vector forms below write
+// the hash of every line that ends in [p, end) into out[0..], p being the start
 // of a line; they return the number of lines and set *rest to the byte after
 // the last newline. At least kBlockPadding bytes after end must be readable.
 constexpr size_t kBlockPadding = 64;
-
-int32_t hash_whole_lines_plain(const unsigned char* p, const unsigned char* end,
-                               line_entry* out, const unsigned char** rest) {
-  const hash_mode mode{false, false, identity_map};
-  int32_t count = 0;
-  for (const void* newline; (newline = memchr(p, '\n', end - p)) != nullptr;) {
-    line_hash hash;
-    feed_bytes(hash, p, static_cast<const unsigned char*>(newline), mode);
-    out[count++].key = fold_sum(hash.sum);
-    p = static_cast<const unsigned char*>(newline) + 1;
-  }
-  *rest = p;
-  return count;
-}
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define OVARN_VECTOR_HASH 1
@@ -273,18 +259,17 @@ hash_form& form_in_use() {
   return form;
 }
 
+// Only for the vector forms; the plain form takes whole lines one by one
+// like any other.
 int32_t hash_whole_lines(const unsigned char* p, const unsigned char* end, line_entry* out,
                          const unsigned char** rest) {
-  switch (form_in_use()) {
 #ifdef OVARN_VECTOR_HASH
-    case hash_form::wide_vector:
-      return hash_whole_lines_wide(p, end, out, rest);
-    case hash_form::vector:
-      return hash_whole_lines_vector(p, end, out, rest);
+  if (form_in_use() == hash_form::wide_vector) return hash_whole_lines_wide(p, end, out, rest);
+  return hash_whole_lines_vector(p, end, out, rest);
+#else
+  *rest = p;
+  return 0;
 #endif
-    default:
-      return hash_whole_lines_plain(p, end, out, rest);
-  }
 }
 
 // The line table being filled: entries 1..count hold lines, and there is
@@ -332,7 +317,8 @@ void hash_all_lines(FILE* stream, table_fill& fill, mark_fill& marks) {
       static_cast<unsigned char*>(checked_alloc(kBlockBytes + kBlockPadding));
   memset(block, 0, kBlockBytes + kBlockPadding);
   const hash_mode mode = current_mode();
-  const bool whole_runs = !mode.blank_modes && mode.map == identity_map;
+  const bool whole_runs =
+      !mode.blank_modes && mode.map == identity_map && form_in_use() != hash_form::plain;
   line_hash hash;
   bool in_line = false;  // a line began in an earlier block
   int64_t block_offset = 0;
