@@ -256,11 +256,7 @@ bool count_line_classes() {
   return true;
 }
 
-void build_line_classes() {
-  // Counting takes the views in position order: it needs no view_pos.
-  find_common_ends();
-  if (count_line_classes()) return;
-  number_views();
+void sort_line_classes() {
   sort_line_view(sorted_view[0], sorted_count[0]);
   sort_line_view(sorted_view[1], sorted_count[1]);
   // Each vector is built in the storage of the table it replaces.
@@ -269,4 +265,12 @@ void build_line_classes() {
   shrink_new_class_list();
   restore_line_order(sorted_view[0], sorted_count[0], reinterpret_cast<int32_t*>(line_table[0]));
   shrink_old_line_class();
+}
+
+void build_line_classes() {
+  // Counting takes the views in position order: it needs no view_pos.
+  find_common_ends();
+  if (count_line_classes()) return;
+  number_views();
+  sort_line_classes();
 }

@@ -51,16 +51,20 @@ void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_
 void shrink_new_class_list();
 void shrink_old_line_class();
 
+// The steps from sort_line_view to shrink_old_line_class above, in their
+// order, on the views trim_common_ends left.
+void sort_line_classes();
+
 // The same two vectors straight from the views in position order, without
 // sorting either, when the new view's keys span no more values than it has
-// lines (and at most 2^20), as line hashes do on large files: the new lines are placed by a count of each
-// key and each old line looks its class up by its key. Returns false, having
-// changed nothing, on views it does not suit.
+// lines (and at most 2^20), as line hashes do on large files: the new lines
+// are placed by a count of each key and each old line looks its class up by
+// its key. Returns false, having changed nothing, on views it does not suit.
 bool count_line_classes();
 
-// trim_common_ends, then count_line_classes or, where it does not suit, the
-// sorting steps in their order, on the two loaded line tables. The view_pos
-// fields are set only for the sorting, which alone reads them.
+// trim_common_ends, then count_line_classes or, where it does not suit,
+// sort_line_classes, on the two loaded line tables. The view_pos fields are
+// set only for the sorting, which alone reads them.
 void build_line_classes();
 
 #endif  // OVARN_ENGINE_EQUIVALENCE_H_

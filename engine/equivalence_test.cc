@@ -159,13 +159,7 @@ class_vectors classes_by(bool counting, const std::vector<int32_t>& old_keys,
   if (counting) {
     EXPECT_TRUE(count_line_classes());
   } else {
-    sort_line_view(sorted_view[0], sorted_count[0]);
-    sort_line_view(sorted_view[1], sorted_count[1]);
-    build_equivalence(sorted_view[0], sorted_count[0], sorted_view[1], sorted_count[1],
-                      reinterpret_cast<int32_t*>(line_table[1]));
-    shrink_new_class_list();
-    restore_line_order(sorted_view[0], sorted_count[0], reinterpret_cast<int32_t*>(line_table[0]));
-    shrink_old_line_class();
+    sort_line_classes();
   }
   class_vectors got{elements(new_class_list, 1, sorted_count[1] + 1),
                     elements(old_line_class, 1, sorted_count[0])};
