@@ -226,6 +226,14 @@ void end_at_shrunk_files(verify_part& part, int32_t i, int32_t j) {
   for (; j <= line_count[1]; ++j) new_offsets[j] = part.new_line.bytes;
 }
 
+#ifdef OVARN_VECTOR_VERIFY
+// Whether the processor runs the vector forms below.
+bool have_vectors() {
+  static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+  return have;
+}
+#endif
+
 // Runs of pairings that follow one another, old line i with new line j,
 // i + 1 with j + 1 and so on, are compared a block at a time: while the
 // bytes of both files agree, so do their newlines, and every line that ends
@@ -323,8 +331,7 @@ __attribute__((target("avx2,bmi"))) int32_t pass_lines_vector(line_cursor& curso
 void skip_lines(line_cursor& cursor, int64_t* offsets, int32_t from, int32_t to) {
   while (from < to) {
 #ifdef OVARN_VECTOR_VERIFY
-    static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
-    if (vector) {
+    if (have_vectors()) {
       from += pass_lines_vector(cursor, offsets, from, to);
       if (from == to) return;
     }
@@ -337,8 +344,7 @@ void skip_lines(line_cursor& cursor, int64_t* offsets, int32_t from, int32_t to)
 
 int32_t pass_identical_pairs(verify_part& part, int32_t i, int32_t j) {
 #ifdef OVARN_VECTOR_VERIFY
-  static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
-  if (vector) return pass_pairs_vector(part, i, j);
+  if (have_vectors()) return pass_pairs_vector(part, i, j);
 #endif
   (void)part;
   (void)i;
