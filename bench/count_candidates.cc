@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cli/run_state.h"
+#include "base/run_state.h"
 #include "engine/candidates.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"

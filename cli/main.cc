@@ -1,17 +1,17 @@
 // The entry point of ovarn: options, operand lookup and dispatch.
 #include <sys/stat.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include <cstdio>
 #include <cstring>
 
-#include "cli/exit_run.h"
-#include "cli/run_options.h"
-#include "cli/run_state.h"
+#include "base/exit_run.h"
+#include "base/messages.h"
+#include "base/run_options.h"
+#include "base/run_state.h"
+#include "cli/compare_files.h"
+#include "cli/parse_options.h"
 #include "dircmp/compare_directories.h"
-#include "engine/compare_files.h"
+#include "port/memory.h"
 
 namespace {
 
@@ -36,19 +36,11 @@ bool is_directory(const struct stat& status) { return S_ISDIR(status.st_mode); }
 int main(int argc, char** argv) {
   state.exit_status = 2;
   state.arg_vector = argv;
-#if defined(M_MMAP_THRESHOLD) && defined(M_TRIM_THRESHOLD)
-  // Every table of the engine gets a mapping of its own, which it can grow
-  // in place and gives back whole when freed. Left to itself the allocator
-  // raises this threshold to the size of each large block freed, and the
-  // next tables then land in the heap, where they leave holes that growing
-  // tables cannot use: 12 MiB more at the peak of two 80 MB files.
-  mallopt(M_MMAP_THRESHOLD, 64 << 10);
-  mallopt(M_TRIM_THRESHOLD, 1 << 20);
-#endif
+  tune_allocator();
 
   parse_options(argc, argv);
   if (options.hand_off != 0 && options.output_format != FMT_NORMAL) {
-    fputs("varn: -h doesn't support -e, -f, -n, -c, or -I\n", stderr);
+    fputs(msg_hand_off_formats, stderr);
     exit_run();
   }
   look_up_operand(state.path1, &state.stat1);

@@ -1,7 +1,6 @@
 #include "cli/spool_stdin.h"
 
 #include <fcntl.h>
-#include <sys/random.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,8 +10,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "cli/exit_run.h"
-#include "cli/run_state.h"
+#include "base/exit_run.h"
+#include "base/run_state.h"
+#include "port/system.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ void fill_random_suffix(char* name) {
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   size_t length = strlen(name);
   unsigned char noise[16];
-  if (getrandom(noise, sizeof noise, 0) != static_cast<ssize_t>(sizeof noise)) {
+  if (!fill_random(noise, sizeof noise)) {
     unsigned seed = static_cast<unsigned>(time(nullptr)) ^ static_cast<unsigned>(getpid());
     for (unsigned char& n : noise) n = static_cast<unsigned char>(rand_r(&seed));
   }

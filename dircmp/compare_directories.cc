@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/exit_run.h"
-#include "cli/run_options.h"
-#include "cli/run_state.h"
+#include "base/exit_run.h"
+#include "base/messages.h"
+#include "base/run_options.h"
+#include "base/run_state.h"
 #include "dircmp/compare_entry.h"
 #include "dircmp/listing_title.h"
 #include "dircmp/read_directory.h"
@@ -13,9 +14,13 @@
 
 namespace {
 
-// Set by the first summary header of this process, so that every later
-// section is set off by an empty line and the recursion by a form feed.
-bool summary_started = false;
+// One directory comparison: the title of its child runs, and whether a
+// summary header was printed, so that every later section is set off by an
+// empty line and the recursion by a form feed.
+struct dir_walk {
+  command_title title;
+  bool summary_started = false;
+};
 
 enum listing_side { FIRST_SIDE, SECOND_SIDE };
 
@@ -30,12 +35,12 @@ int dir_precision(dir_path dir) { return static_cast<int>(dir.end - dir.buffer -
 
 void check_start() {
   if (options.output_format == FMT_IFDEF) {
-    fputs("varn: can't specify -I with directories\n", stderr);
+    fputs(msg_ifdef_with_directories, stderr);
     exit_run();
   }
   if (options.output_format == FMT_EDIT &&
       (options.long_listing != 0 || options.report_identical != 0)) {
-    fputs("varn: warning: shouldn't give -s or -l with -e\n", stderr);
+    fputs(msg_warn_s_l_with_e, stderr);
   }
 }
 
@@ -64,7 +69,7 @@ void report_only_in(dir_entry& entry, listing_side side) {
   printf("Only in %.*s: %s\n", dir_precision(dir), dir.buffer, entry.name);
 }
 
-void walk_listings(dir_entry* first, dir_entry* second) {
+void walk_listings(dir_walk& walk, dir_entry* first, dir_entry* second) {
   for (;;) {
     while (first->name != nullptr && skip_entry_name(first->name)) ++first;
     if (second->name != nullptr && skip_entry_name(second->name)) {
@@ -81,7 +86,7 @@ void walk_listings(dir_entry* first, dir_entry* second) {
       if (order < 0) {
         report_only_in(*first++, FIRST_SIDE);
       } else if (order == 0) {
-        compare_entry(*first++);
+        compare_entry(walk.title, *first++);
         ++second;
       } else {
         report_only_in(*second++, SECOND_SIDE);
@@ -93,14 +98,14 @@ void walk_listings(dir_entry* first, dir_entry* second) {
 // One summary section: the header, then every entry carrying flag. The
 // header format takes one directory ("Only in") or both; a section without
 // such an entry prints nothing.
-void print_flagged_entries(const dir_entry* listing, uint64_t flag, const char* header,
-                           dir_path dir1, dir_path dir2) {
+void print_flagged_entries(dir_walk& walk, const dir_entry* listing, uint64_t flag,
+                           const char* header, dir_path dir1, dir_path dir2) {
   bool header_printed = false;
   for (const dir_entry* entry = listing; entry->name != nullptr; ++entry) {
     if ((entry->flags & flag) == 0) continue;
     if (!header_printed) {
-      if (summary_started) putchar('\n');
-      summary_started = true;
+      if (walk.summary_started) putchar('\n');
+      walk.summary_started = true;
       printf(header, dir_precision(dir1), dir1.buffer, dir_precision(dir2), dir2.buffer);
       fputs(":\n", stdout);
       header_printed = true;
@@ -109,21 +114,21 @@ void print_flagged_entries(const dir_entry* listing, uint64_t flag, const char* 
   }
 }
 
-void print_summaries(const dir_entry* first, const dir_entry* second) {
+void print_summaries(dir_walk& walk, const dir_entry* first, const dir_entry* second) {
   const dir_path dir1 = side_path(FIRST_SIDE);
   const dir_path dir2 = side_path(SECOND_SIDE);
-  print_flagged_entries(first, ENTRY_ONLY, "Only in %.*s", dir1, dir2);
-  print_flagged_entries(second, ENTRY_ONLY, "Only in %.*s", dir2, dir1);
-  print_flagged_entries(first, ENTRY_SAME, "Common identical files in %.*s and %.*s", dir1, dir2);
-  print_flagged_entries(first, ENTRY_BINARY, "Binary files which differ in %.*s and %.*s", dir1,
+  print_flagged_entries(walk, first, ENTRY_ONLY, "Only in %.*s", dir1, dir2);
+  print_flagged_entries(walk, second, ENTRY_ONLY, "Only in %.*s", dir2, dir1);
+  print_flagged_entries(walk, first, ENTRY_SAME, "Common identical files in %.*s and %.*s", dir1, dir2);
+  print_flagged_entries(walk, first, ENTRY_BINARY, "Binary files which differ in %.*s and %.*s", dir1,
                         dir2);
-  print_flagged_entries(first, ENTRY_DIRECTORY, "Common subdirectories of %.*s and %.*s", dir1,
+  print_flagged_entries(walk, first, ENTRY_DIRECTORY, "Common subdirectories of %.*s and %.*s", dir1,
                         dir2);
 }
 
 // A child run for every common subdirectory, which recurses in its turn.
-void enter_subdirectories(const dir_entry* first) {
-  if (summary_started) putchar('\f');
+void enter_subdirectories(const dir_walk& walk, const dir_entry* first) {
+  if (walk.summary_started) putchar('\f');
   for (const dir_entry* entry = first; entry->name != nullptr; ++entry) {
     if ((entry->flags & ENTRY_DIRECTORY) == 0) continue;
     // The name fitted both buffers when compare_entry marked it.
@@ -137,11 +142,12 @@ void enter_subdirectories(const dir_entry* first) {
 
 void compare_directories() {
   check_start();
-  build_listing_title(state.arg_vector);
+  dir_walk walk;
+  build_listing_title(walk.title, state.arg_vector);
   set_up_path_buffers();
-  dir_entry* first = read_directory(state.path1);
-  dir_entry* second = read_directory(state.path2);
-  walk_listings(first, second);
-  if (options.long_listing != 0) print_summaries(first, second);
-  if (options.recursive != 0) enter_subdirectories(first);
+  const dir_listing first = read_directory(state.path1);
+  const dir_listing second = read_directory(state.path2);
+  walk_listings(walk, first.get(), second.get());
+  if (options.long_listing != 0) print_summaries(walk, first.get(), second.get());
+  if (options.recursive != 0) enter_subdirectories(walk, first.get());
 }

@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/run_options.h"
-#include "cli/run_state.h"
+#include "base/looks_like_text.h"
+#include "base/owned_files.h"
+#include "base/run_options.h"
+#include "base/run_state.h"
 #include "dircmp/ed_heading.h"
-#include "dircmp/listing_title.h"
 #include "dircmp/run_child_comparison.h"
-#include "engine/looks_like_text.h"
 
 namespace {
 
@@ -20,16 +20,11 @@ constexpr int BLOCK_SIZE = 1024;
 
 // The two open entries of one pair.
 struct entry_pair {
-  int fd1;
-  int fd2;
+  owned_fd fd1;
+  owned_fd fd2;
   struct stat stat1;
   struct stat stat2;
 };
-
-void close_pair(const entry_pair& pair) {
-  close(pair.fd1);
-  close(pair.fd2);
-}
 
 // Both entry paths must fit their buffers before a name is copied there.
 bool place_entry_name(const char* name) {
@@ -46,14 +41,14 @@ bool place_entry_name(const char* name) {
 }
 
 // Opens without waiting, so that a FIFO does not hold up the walk.
-int open_entry(const char* path) {
-  const int fd = open(path, O_RDONLY | O_NONBLOCK);
-  if (fd < 0) perror(path);
+owned_fd open_entry(const char* path) {
+  owned_fd fd(open(path, O_RDONLY | O_NONBLOCK));
+  if (!fd.is_open()) perror(path);
   return fd;
 }
 
-bool stat_entry(int fd, const char* path, struct stat* status) {
-  if (fstat(fd, status) == 0) return true;
+bool stat_entry(const owned_fd& fd, const char* path, struct stat* status) {
+  if (fstat(fd.get(), status) == 0) return true;
   perror(path);
   return false;
 }
@@ -64,8 +59,8 @@ bool same_regular_contents(const entry_pair& pair) {
   char block1[BLOCK_SIZE];
   char block2[BLOCK_SIZE];
   for (;;) {
-    const ssize_t n1 = read(pair.fd1, block1, BLOCK_SIZE);
-    const ssize_t n2 = read(pair.fd2, block2, BLOCK_SIZE);
+    const ssize_t n1 = read(pair.fd1.get(), block1, BLOCK_SIZE);
+    const ssize_t n2 = read(pair.fd2.get(), block2, BLOCK_SIZE);
     if (n1 < 0 || n2 < 0 || n1 != n2) return false;
     if (n1 == 0) return true;
     if (memcmp(block1, block2, static_cast<size_t>(n1)) != 0) return false;
@@ -103,50 +98,45 @@ void report_binary(dir_entry& entry) {
 }
 
 // Differing text files: the child run prints the changes.
-void compare_text_pair(const dir_entry& entry) {
+void compare_text_pair(command_title& title, const dir_entry& entry) {
   state.changes_found = 1;
   if (options.long_listing != 0) {
-    run_child_comparison(listing_title);
+    run_child_comparison(&title);
   } else if (options.output_format == FMT_EDIT) {
     // A here-document that feeds the pair's script to ed on the entry.
     fputs(ed_heading(entry.name).c_str(), stdout);
     run_child_comparison(nullptr);
     fputs("w\nq\n-*-END-*-\n", stdout);
   } else {
-    printf("%s%s %s\n", listing_title, state.path1, state.path2);
+    printf("%s%s %s\n", title.listing_title, state.path1, state.path2);
     run_child_comparison(nullptr);
   }
 }
 
 }  // namespace
 
-void compare_entry(dir_entry& entry) {
+void compare_entry(command_title& title, dir_entry& entry) {
   if (!place_entry_name(entry.name)) return;
   entry_pair pair{};
   pair.fd1 = open_entry(state.path1);
-  if (pair.fd1 < 0) return;
+  if (!pair.fd1.is_open()) return;
   pair.fd2 = open_entry(state.path2);
-  if (pair.fd2 < 0) {
-    close(pair.fd1);
-    return;
-  }
+  if (!pair.fd2.is_open()) return;
   if (!stat_entry(pair.fd1, state.path1, &pair.stat1) ||
-      !stat_entry(pair.fd2, state.path2, &pair.stat2)) {
-    close_pair(pair);
+      !stat_entry(pair.fd2, state.path2, &pair.stat2))
     return;
-  }
   if (S_ISDIR(pair.stat1.st_mode) && S_ISDIR(pair.stat2.st_mode)) {
     report_common_subdirectory(entry);
-    close_pair(pair);
     return;
   }
   if (are_identical(pair)) {
     report_identical(entry);
-    close_pair(pair);
     return;
   }
-  const bool text = looks_like_text(pair.fd1) && looks_like_text(pair.fd2);
-  close_pair(pair);
-  if (text) compare_text_pair(entry);
+  const bool text = looks_like_text(pair.fd1.get()) && looks_like_text(pair.fd2.get());
+  // Both are closed before a child run starts.
+  pair.fd1.close_now();
+  pair.fd2.close_now();
+  if (text) compare_text_pair(title, entry);
   else report_binary(entry);
 }

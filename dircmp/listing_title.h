@@ -4,20 +4,25 @@
 #ifndef OVARN_DIRCMP_LISTING_TITLE_H_
 #define OVARN_DIRCMP_LISTING_TITLE_H_
 
+#include <cstddef>
+
 constexpr int LISTING_TITLE_SIZE = 2048;
 
-extern char listing_title[LISTING_TITLE_SIZE];
-// The terminator after the last option word; the pair's paths go here.
-extern char* title_end;
+struct command_title {
+  char listing_title[LISTING_TITLE_SIZE] = {};
+  // The index of the terminator after the last option word; the pair's
+  // paths go here.
+  size_t title_end = 0;
+};
 
-// Sets listing_title to "varn " followed by every option argument of
+// Sets title.listing_title to "varn " followed by every option argument of
 // arg_vector (the entries after argument zero and before the two operands),
 // each followed by a blank; an argument that is exactly "-" is left out.
 // A title that would not fit is cut to fit.
-void build_listing_title(char* const* arg_vector);
+void build_listing_title(command_title& title, char* const* arg_vector);
 
 // Writes "path1 path2" at title_end, over whatever pair stood there, cut to
 // fit the buffer.
-void complete_listing_title(const char* path1, const char* path2);
+void complete_listing_title(command_title& title, const char* path1, const char* path2);
 
 #endif  // OVARN_DIRCMP_LISTING_TITLE_H_

@@ -8,13 +8,16 @@
 
 namespace {
 
+command_title title;
+
 // Builds the title from a command line given as words (argument zero first).
 std::string title_for(std::vector<std::string> words) {
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
-  build_listing_title(argv.data());
-  return listing_title;
+  title = command_title{};
+  build_listing_title(title, argv.data());
+  return title.listing_title;
 }
 
 TEST(build_listing_title, option_words_each_followed_by_a_blank) {
@@ -30,36 +33,36 @@ TEST(build_listing_title, option_words_each_followed_by_a_blank) {
   };
   for (const title_case& c : cases) {
     EXPECT_EQ(title_for(c.words), c.title);
-    EXPECT_EQ(title_end, listing_title + c.title.size());
+    EXPECT_EQ(title.title_end, c.title.size());
   }
 }
 
 TEST(complete_listing_title, replaces_the_previous_pair) {
   title_for({"ovarn", "-l", "a", "b"});
-  complete_listing_title("a/x", "b/x");
-  EXPECT_STREQ(listing_title, "varn -l a/x b/x");
-  complete_listing_title("a/longer-name", "b/longer-name");
-  EXPECT_STREQ(listing_title, "varn -l a/longer-name b/longer-name");
-  complete_listing_title("a/y", "b/y");
-  EXPECT_STREQ(listing_title, "varn -l a/y b/y");
+  complete_listing_title(title, "a/x", "b/x");
+  EXPECT_STREQ(title.listing_title, "varn -l a/x b/x");
+  complete_listing_title(title, "a/longer-name", "b/longer-name");
+  EXPECT_STREQ(title.listing_title, "varn -l a/longer-name b/longer-name");
+  complete_listing_title(title, "a/y", "b/y");
+  EXPECT_STREQ(title.listing_title, "varn -l a/y b/y");
 }
 
 TEST(build_listing_title, long_option_words_are_cut_to_fit) {
   const std::string word = "-" + std::string(1500, 's');
   title_for({"ovarn", word, word, "a", "b"});
-  EXPECT_EQ(strlen(listing_title), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
-  EXPECT_EQ(title_end, listing_title + LISTING_TITLE_SIZE - 1);
-  complete_listing_title("a/x", "b/x");
-  EXPECT_EQ(strlen(listing_title), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
+  EXPECT_EQ(strlen(title.listing_title), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
+  EXPECT_EQ(title.title_end, static_cast<size_t>(LISTING_TITLE_SIZE - 1));
+  complete_listing_title(title, "a/x", "b/x");
+  EXPECT_EQ(strlen(title.listing_title), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
 }
 
 TEST(complete_listing_title, long_paths_are_cut_to_fit) {
   title_for({"ovarn", "-l", "a", "b"});
   const std::string path(1500, 'p');
-  complete_listing_title(path.c_str(), path.c_str());
-  const std::string title = listing_title;
-  EXPECT_EQ(title.size(), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
-  EXPECT_EQ(title.substr(0, 8 + path.size() + 1), "varn -l " + path + " ");
+  complete_listing_title(title, path.c_str(), path.c_str());
+  const std::string text = title.listing_title;
+  EXPECT_EQ(text.size(), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
+  EXPECT_EQ(text.substr(0, 8 + path.size() + 1), "varn -l " + path + " ");
 }
 
 }  // namespace

@@ -7,13 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/exit_run.h"
-#include "cli/run_options.h"
+#include "base/exit_run.h"
+#include "base/messages.h"
+#include "base/run_options.h"
 
 namespace {
 
 [[noreturn]] void ran_out_of_memory() {
-  fputs("varn: ran out of memory\n", stderr);
+  fputs(msg_ran_out_of_memory, stderr);
   exit_run();
 }
 
@@ -21,7 +22,7 @@ char* copy_entry_name(const char* name) {
   const size_t size = strlen(name) + 1;
   char* copy = static_cast<char*>(malloc(size));
   if (copy == nullptr) {
-    fputs("varn: out of memory\n", stderr);
+    fputs(msg_out_of_memory, stderr);
     exit_run();
   }
   memcpy(copy, name, size);
@@ -30,7 +31,12 @@ char* copy_entry_name(const char* name) {
 
 }  // namespace
 
-dir_entry* read_directory(const char* path) {
+void listing_freer::operator()(dir_entry* listing) const {
+  for (dir_entry* entry = listing; entry->name != nullptr; ++entry) free(entry->name);
+  free(listing);
+}
+
+dir_listing read_directory(const char* path) {
   DIR* dir = opendir(path);
   if (dir == nullptr) {
     report_path_error(path);
@@ -53,7 +59,7 @@ dir_entry* read_directory(const char* path) {
   listing[count].name = nullptr;
   closedir(dir);
   qsort(listing, count, sizeof(dir_entry), compare_entry_names);
-  return listing;
+  return dir_listing(listing);
 }
 
 int compare_entry_names(const void* a, const void* b) {
@@ -69,12 +75,12 @@ dir_path make_dir_path(const char* path) {
   const size_t length = strlen(path);
   // The path, the "/" and the terminator must fit.
   if (length + 2 > DIR_PATH_SIZE) {
-    fprintf(stderr, "varn: %s: %s\n", path, strerror(ENAMETOOLONG));
+    fprintf(stderr, msg_path_too_long, path, strerror(ENAMETOOLONG));
     exit_run();
   }
   char* buffer = static_cast<char*>(malloc(DIR_PATH_SIZE));
   if (buffer == nullptr) {
-    fputs("varn: ran out of memory\n", stderr);
+    fputs(msg_ran_out_of_memory, stderr);
     exit(1);
   }
   memcpy(buffer, path, length);
@@ -90,6 +96,6 @@ bool entry_path_fits(dir_path dir, const char* name) {
 
 void report_long_entry_path(dir_path dir, const char* name) {
   // The buffer may still hold an earlier name behind the insertion point.
-  fprintf(stderr, "%.*s%s: %s\n", static_cast<int>(dir.end - dir.buffer), dir.buffer, name,
+  fprintf(stderr, msg_entry_too_long, static_cast<int>(dir.end - dir.buffer), dir.buffer, name,
           strerror(ENAMETOOLONG));
 }

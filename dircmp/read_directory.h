@@ -2,11 +2,12 @@
 //
 // A listing is one array of dir_entry sorted by name in strcmp order and
 // closed by an entry whose name is null; it holds every name the directory
-// yields, "." and ".." included. Listings are never freed.
+// yields, "." and ".." included.
 #ifndef OVARN_DIRCMP_READ_DIRECTORY_H_
 #define OVARN_DIRCMP_READ_DIRECTORY_H_
 
 #include <cstdint>
+#include <memory>
 
 // Outcome marks of an entry; an entry carries at most one of them.
 enum : uint64_t {
@@ -20,6 +21,13 @@ struct dir_entry {
   uint64_t flags;
   char* name;  // null in the terminating entry
 };
+
+// Frees a listing's names and the listing itself.
+struct listing_freer {
+  void operator()(dir_entry* listing) const;
+};
+// A listing owned by its scope.
+using dir_listing = std::unique_ptr<dir_entry[], listing_freer>;
 
 // Size of a directory path buffer, terminator included.
 constexpr int DIR_PATH_SIZE = 1024;
@@ -37,7 +45,7 @@ struct dir_path {
 // opened ends the run with "varn: " and the perror line for path; memory that
 // cannot be had ends it with "varn: ran out of memory" or, for a name,
 // "varn: out of memory".
-dir_entry* read_directory(const char* path);
+dir_listing read_directory(const char* path);
 
 // strcmp of the names of two dir_entry records; the comparator for qsort.
 int compare_entry_names(const void* a, const void* b);

@@ -8,20 +8,10 @@
 #include <cstring>
 
 #include "build_paths.h"
-#include "cli/exec_installed.h"
-#include "cli/exit_run.h"
-#include "cli/run_state.h"
-#include "dircmp/listing_title.h"
-
-namespace {
-
-char pager_name[] = "pr";
-char header_option[] = "-h";
-char form_feed_option[] = "-f";
-
-}  // namespace
-
-char* pager_args[5] = {pager_name, header_option, nullptr, form_feed_option, nullptr};
+#include "base/exec_installed.h"
+#include "base/exit_run.h"
+#include "base/messages.h"
+#include "base/run_state.h"
 
 namespace {
 
@@ -34,7 +24,7 @@ struct pager_pipe {
 pager_pipe make_pager_pipe() {
   int fds[2];
   if (pipe(fds) != 0) {
-    fprintf(stderr, "varn: %s\n", strerror(errno));
+    fprintf(stderr, msg_system_error, strerror(errno));
     exit_run();
   }
   return pager_pipe{fds[0], fds[1]};
@@ -45,15 +35,19 @@ void close_pipe(pager_pipe p) {
   close(p.write_end);
 }
 
-void start_pager(pager_pipe p, const char* pager_path) {
+void start_pager(pager_pipe p, const char* pager_path, char* title) {
   const pid_t pid = fork();
   if (pid < 0) {
-    fputs("No more processes", stderr);
+    fputs(msg_no_more_processes_pager, stderr);
     exit_run();
   }
   if (pid > 0) return;
   dup2(p.read_end, 0);
   close_pipe(p);
+  char name[] = "pr";
+  char header_option[] = "-h";
+  char form_feed_option[] = "-f";
+  char* pager_args[] = {name, header_option, title, form_feed_option, nullptr};
   exec_installed(pager_path, pager_args);
   perror(pager_path);
   exit_run();
@@ -62,7 +56,7 @@ void start_pager(pager_pipe p, const char* pager_path) {
 pid_t start_comparison(const pager_pipe* p, const char* program_path) {
   const pid_t pid = fork();
   if (pid < 0) {
-    fputs("varn: No more processes\n", stderr);
+    fputs(msg_no_more_processes, stderr);
     exit_run();
   }
   if (pid > 0) return pid;
@@ -94,12 +88,11 @@ void wait_for_all() {
 
 }  // namespace
 
-void run_child_comparison(char* title) {
+void run_child_comparison(command_title* title) {
   run_child_program(title, OVARN_PROGRAM_PATH, OVARN_PAGER_PATH);
 }
 
-void run_child_program(char* title, const char* program_path, const char* pager_path) {
-  pager_args[2] = title;
+void run_child_program(command_title* title, const char* program_path, const char* pager_path) {
   // Everything printed so far comes out before anything of the children.
   fflush(stdout);
   if (title == nullptr) {
@@ -107,9 +100,9 @@ void run_child_program(char* title, const char* program_path, const char* pager_
     wait_for_all();
     return;
   }
-  complete_listing_title(state.path1, state.path2);
+  complete_listing_title(*title, state.path1, state.path2);
   const pager_pipe p = make_pager_pipe();
-  start_pager(p, pager_path);
+  start_pager(p, pager_path, title->listing_title);
   const pid_t comparison = start_comparison(&p, program_path);
   // The pager sees the end of its input once the comparison process is gone.
   close_pipe(p);

@@ -4,19 +4,18 @@
 #ifndef OVARN_DIRCMP_RUN_CHILD_COMPARISON_H_
 #define OVARN_DIRCMP_RUN_CHILD_COMPARISON_H_
 
-// The pager's argument vector: "pr", "-h", the title, "-f", end.
-extern char* pager_args[5];
+#include "dircmp/listing_title.h"
 
 // Flushes standard output, then runs the main program with state.arg_vector
-// and waits for it. With a title (listing_title), completes the title with
-// the two paths and pipes the child's output into pr with that page header.
-// Returns after every child has ended; a process or pipe that cannot be
-// created ends the run through exit_run.
-void run_child_comparison(char* title);
+// and waits for it. With a title, completes it with the two paths and pipes
+// the child's output into pr with that page header. Returns after every
+// child has ended; a process or pipe that cannot be created ends the run
+// through exit_run.
+void run_child_comparison(command_title* title);
 
 // The same with the program and the pager given by path (each tried as
 // exec_installed does). A program or pager that cannot be run gets the
 // perror line for its path, and its process ends; the call still returns.
-void run_child_program(char* title, const char* program_path, const char* pager_path);
+void run_child_program(command_title* title, const char* program_path, const char* pager_path);
 
 #endif  // OVARN_DIRCMP_RUN_CHILD_COMPARISON_H_

@@ -4,48 +4,19 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/exit_run.h"
 #include "engine/class_ranges.h"
-#include "engine/equivalence.h"
-#include "engine/line_table.h"
 #include "engine/marked_set.h"
-#include "engine/match_vector.h"
-#include "engine/new_table.h"
-#include "engine/table_growth.h"
 
-candidate* candidate_list = nullptr;
-int32_t candidate_count = 0;
-int32_t* chain_ends = nullptr;
-int32_t* match_vector = nullptr;
-
-namespace {
-
-// Records that candidate_list has room for.
-uint64_t candidate_room = 0;
-
-}  // namespace
-
-void start_candidate_search() {
-  chain_ends =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t)));
-  candidate_list = static_cast<candidate*>(new_table(1, sizeof(candidate)));
-  candidate_room = 1;
-  candidate_count = 0;
+void start_candidate_search(candidate_search& search, int32_t old_count) {
+  search.chain_ends = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
+  search.candidate_list = table<candidate>(1);
+  search.candidate_count = 0;
 }
 
-void end_candidate_search() {
-  free_table(candidate_list);
-  candidate_list = nullptr;
-  free_table(chain_ends);
-  chain_ends = nullptr;
-}
-
-int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev) {
-  uint64_t needed = static_cast<uint64_t>(candidate_count) + 1;
-  candidate_list = static_cast<candidate*>(
-      grow_table(candidate_list, needed, sizeof(candidate), &candidate_room));
-  candidate_list[candidate_count] = candidate{old_pos, new_pos, prev};
-  return candidate_count++;
+int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev) {
+  search.candidate_list.make_room(static_cast<uint64_t>(search.candidate_count) + 1);
+  search.candidate_list[search.candidate_count] = candidate{old_pos, new_pos, prev};
+  return search.candidate_count++;
 }
 
 void set_chain_position(chain_positions& chain, int32_t p, int32_t y) {
@@ -98,6 +69,8 @@ struct search_books {
   marked_set chain_end_members;  // class_list indices of lines that end a chain
   class_ranges classes;          // where each class ends
   chain_positions chain;         // where the chains end, level by level
+  table<int32_t> chain_pos;      // the storage of chain.pos
+  table<int32_t> chain_sample;   // the storage of chain.sample
   // Element p: the class_list index of the line that ends level p. It lies in
   // the storage of the old lines' classes: while old line i is searched the
   // chains are at most i long, and the classes of lines up to i are read.
@@ -109,20 +82,12 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   search_books books;
   books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
   books.classes = make_class_ranges(class_list, new_count);
-  books.chain.pos =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
-  books.chain.sample =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) / 64 + 2, sizeof(int32_t)));
+  books.chain_pos = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
+  books.chain_sample = table<int32_t>(static_cast<uint64_t>(old_count) / 64 + 2);
+  books.chain = chain_positions{books.chain_pos.data(), books.chain_sample.data()};
   books.end_member = old_classes;
   set_chain_position(books.chain, 0, 0);
   return books;
-}
-
-void close_books(search_books& books) {
-  free_marked_set(books.chain_end_members);
-  free_class_ranges(books.classes);
-  free_table(books.chain.pos);
-  free_table(books.chain.sample);
 }
 
 // Level p now ends with the line at class_list index member, new line y.
@@ -134,10 +99,11 @@ void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
 
 }  // namespace
 
-int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
-                        int32_t* ends) {
-  search_books books = open_books(old_classes, old_count, class_list, sorted_count[1]);
-  ends[0] = add_candidate(0, 0, 0);
+int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                        const int32_t* class_list, int32_t new_count) {
+  search_books books = open_books(old_classes, old_count, class_list, new_count);
+  int32_t* ends = search.chain_ends.data();
+  ends[0] = add_candidate(search, 0, 0, 0);
   int32_t k = 0;
   constexpr int32_t kLookAhead = 32;  // old lines whose class is fetched early
   for (int32_t i = 1; i <= old_count; ++i) {
@@ -181,7 +147,7 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
         pred_pos = books.chain.pos[s - 1];
       }
       if (s == k + 1) {
-        ends[s] = add_candidate(i, y, pred);
+        ends[s] = add_candidate(search, i, y, pred);
         set_chain_end(books, s, x, y);
         ++k;
         break;  // nothing later in the class can do better for line i
@@ -193,7 +159,7 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
         int32_t replaced = ends[s];
         int32_t replaced_pos = books.chain.pos[s];
         unmark(books.chain_end_members, books.end_member[s]);
-        ends[s] = add_candidate(i, y, pred);
+        ends[s] = add_candidate(search, i, y, pred);
         set_chain_end(books, s, x, y);
         pred = replaced;
         pred_pos = replaced_pos;
@@ -201,18 +167,21 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
       }
     }
   }
-  close_books(books);
   return k;
 }
 
-void allocate_match_vector() {
-  match_vector =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(line_count[0]) + 2, sizeof(int32_t)));
+void allocate_match_vector(match_result& result) {
+  result.match_vector = table<int32_t>(static_cast<uint64_t>(result.line_count[0]) + 2);
 }
 
-void build_match_vector(int32_t last) {
-  const int32_t old_lines = line_count[0];
-  const int32_t shift = line_count[1] - old_lines;
+void build_match_vector(const candidate_search& search, int32_t last,
+                        const line_classes& classes, match_result& result) {
+  const int32_t old_lines = result.line_count[0];
+  const int32_t shift = result.line_count[1] - old_lines;
+  const int32_t prefix_len = classes.prefix_len;
+  const int32_t suffix_len = classes.suffix_len;
+  const candidate* candidate_list = search.candidate_list.data();
+  int32_t* match_vector = result.match_vector.data();
   for (int32_t i = 0; i <= old_lines; ++i) {
     if (i <= prefix_len) {
       match_vector[i] = i;

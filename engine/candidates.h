@@ -9,26 +9,31 @@
 
 #include <cstdint>
 
+#include "base/table.h"
+#include "engine/equivalence.h"
+#include "engine/match_result.h"
+
 struct candidate {
   int32_t old_pos;  // old view position, 1..S1
   int32_t new_pos;  // new view position, 1..S2
   int32_t prev;     // index of the candidate before it on its chain; 0 ends
 };
 
-// Index 0 is the sentinel {0, 0, 0}; candidate_count records are in use.
-extern candidate* candidate_list;
-extern int32_t candidate_count;
-// Element p: index of the candidate ending the best chain of length p.
-extern int32_t* chain_ends;
+// The records of one search.
+struct candidate_search {
+  // Index 0 is the sentinel {0, 0, 0}; candidate_count records are in use.
+  table<candidate> candidate_list;
+  int32_t candidate_count = 0;
+  // Element p: index of the candidate ending the best chain of length p.
+  table<int32_t> chain_ends;
+};
 
-// Allocates chain_ends (S1 + 2 elements) and an empty one-record
-// candidate_list, ready for find_candidates.
-void start_candidate_search();
-// Frees candidate_list, then chain_ends.
-void end_candidate_search();
+// chain_ends for old_count old view lines (old_count + 2 elements) and an
+// empty one-record candidate_list, ready for find_candidates.
+void start_candidate_search(candidate_search& search, int32_t old_count);
 
 // Appends {old_pos, new_pos, prev}; returns the new record's index.
-int32_t add_candidate(int32_t old_pos, int32_t new_pos, int32_t prev);
+int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev);
 
 // The new lines at which the chains end: pos[p] is the new_pos of the
 // candidate at chain_ends[p] (p = 0..k, rising strictly), and every 64th of
@@ -49,18 +54,20 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y);
 // is quick when it lies close, as it does for the next line of a class.
 int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor);
 
-// Runs the search over old view lines 1..old_count and the new view's
-// sorted_count[1] lines in class_list; returns k, the length of the longest
-// chain, whose last candidate is ends[k]. The search keeps its own books in
-// the storage of old_classes, which holds nothing of use afterwards.
-int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
-                        int32_t* ends);
+// Runs the search over old view lines 1..old_count and the new_count lines
+// of the new view in class_list; returns k, the length of the longest
+// chain, whose last candidate is search.chain_ends[k]. The search keeps its
+// own books in the storage of old_classes, which holds nothing of use
+// afterwards.
+int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                        const int32_t* class_list, int32_t new_count);
 
-// Allocates match_vector (N1 + 2 elements).
-void allocate_match_vector();
+// Allocates result.match_vector (line_count[0] + 2 elements).
+void allocate_match_vector(match_result& result);
 
-// Fills match_vector from the common prefix and suffix and the chain that
-// ends at candidate last.
-void build_match_vector(int32_t last);
+// Fills result.match_vector from the common prefix and suffix of classes
+// and the chain of search that ends at candidate last.
+void build_match_vector(const candidate_search& search, int32_t last,
+                        const line_classes& classes, match_result& result);
 
 #endif  // OVARN_ENGINE_CANDIDATES_H_

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/new_table.h"
-
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -11,7 +9,6 @@
 #include "engine/engine_test_files.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
-#include "engine/match_vector.h"
 
 namespace {
 
@@ -22,29 +19,35 @@ class candidates_test : public engine_test {
   int32_t search(const std::vector<std::string>& old_lines,
                  const std::vector<std::string>& new_lines) {
     load_pair(text_of(old_lines), text_of(new_lines));
-    build_line_classes();
-    start_candidate_search();
-    int32_t k = find_candidates(old_line_class, sorted_count[0], new_class_list, chain_ends);
-    free_table(new_class_list);
-    free_table(old_line_class);
-    allocate_match_vector();
-    build_match_vector(chain_ends[k]);
-    end_candidate_search();
+    classes = line_classes{};
+    build_line_classes(tables, classes);
+    candidates = candidate_search{};
+    start_candidate_search(candidates, classes.sorted_count[0]);
+    int32_t k = find_candidates(candidates, classes.old_line_class.data(), classes.sorted_count[0],
+                                classes.new_class_list.data(), classes.sorted_count[1]);
+    result = match_result{};
+    result.line_count[0] = tables.line_count[0];
+    result.line_count[1] = tables.line_count[1];
+    allocate_match_vector(result);
+    build_match_vector(candidates, candidates.chain_ends[k], classes, result);
     return k;
   }
+
+  line_classes classes;
+  candidate_search candidates;
 };
 
 TEST_F(candidates_test, WorkedExample) {
   int32_t k = search({"a", "b", "c", "a", "b", "b", "a"}, {"c", "b", "a", "b", "a", "c"});
   EXPECT_EQ(k, 4);
   EXPECT_EQ(matches(), (std::vector<int32_t>{0, 0, 1, 3, 4, 0, 5}));
-  EXPECT_EQ(candidate_count, 12);
+  EXPECT_EQ(candidates.candidate_count, 12);
 }
 
 TEST_F(candidates_test, LaterChainEndReplacesEarlierOne) {
   int32_t k = search({"x", "a", "b", "c", "y"}, {"x", "b", "a", "c", "y"});
-  EXPECT_EQ(prefix_len, 1);
-  EXPECT_EQ(suffix_len, 2);
+  EXPECT_EQ(classes.prefix_len, 1);
+  EXPECT_EQ(classes.suffix_len, 2);
   EXPECT_EQ(k, 1);
   EXPECT_EQ(matches(), (std::vector<int32_t>{1, 0, 2, 4, 5}));
 }
@@ -64,8 +67,8 @@ TEST_F(candidates_test, EqualFilesPairEveryLine) {
 TEST_F(candidates_test, EmptyOldFile) {
   int32_t k = search({}, {"a", "b"});
   EXPECT_EQ(k, 0);
-  EXPECT_EQ(line_count[0], 0);
-  EXPECT_EQ(match_vector[0], 0);
+  EXPECT_EQ(result.line_count[0], 0);
+  EXPECT_EQ(result.match_vector[0], 0);
 }
 
 // The search exactly as written out step by step, every class line looked
@@ -144,22 +147,24 @@ TEST_F(candidates_test, SameRecordsAsTheSearchWrittenOut) {
     auto new_lines = random_lines(rng, 2 + round % 6, most);
     SCOPED_TRACE(most < 100 ? text_of(old_lines) + "---\n" + text_of(new_lines) : "long round");
     load_pair(text_of(old_lines), text_of(new_lines));
-    build_line_classes();
+    line_classes classes;
+    build_line_classes(tables, classes);
+    const int32_t old_count = classes.sorted_count[0];
+    int32_t* old_class = classes.old_line_class.data();
+    const int32_t* class_list = classes.new_class_list.data();
     reference_search reference;
-    int32_t expected_k = reference.run(old_line_class, sorted_count[0], new_class_list);
-    start_candidate_search();
-    int32_t k = find_candidates(old_line_class, sorted_count[0], new_class_list, chain_ends);
+    int32_t expected_k = reference.run(old_class, old_count, class_list);
+    candidate_search search;
+    start_candidate_search(search, old_count);
+    int32_t k = find_candidates(search, old_class, old_count, class_list, classes.sorted_count[1]);
     EXPECT_EQ(k, expected_k);
-    ASSERT_EQ(candidate_count, static_cast<int32_t>(reference.records.size()));
-    for (int32_t c = 0; c < candidate_count; ++c) {
-      EXPECT_EQ(candidate_list[c].old_pos, reference.records[c].old_pos);
-      EXPECT_EQ(candidate_list[c].new_pos, reference.records[c].new_pos);
-      EXPECT_EQ(candidate_list[c].prev, reference.records[c].prev);
+    ASSERT_EQ(search.candidate_count, static_cast<int32_t>(reference.records.size()));
+    for (int32_t c = 0; c < search.candidate_count; ++c) {
+      EXPECT_EQ(search.candidate_list[c].old_pos, reference.records[c].old_pos);
+      EXPECT_EQ(search.candidate_list[c].new_pos, reference.records[c].new_pos);
+      EXPECT_EQ(search.candidate_list[c].prev, reference.records[c].prev);
     }
-    for (int32_t p = 0; p <= k; ++p) EXPECT_EQ(chain_ends[p], reference.ends[p]);
-    end_candidate_search();
-    free_table(new_class_list);
-    free_table(old_line_class);
+    for (int32_t p = 0; p <= k; ++p) EXPECT_EQ(search.chain_ends[p], reference.ends[p]);
   }
 }
 

@@ -1,17 +1,14 @@
 #include "engine/class_ranges.h"
 
-#include <cstdlib>
 #include <cstring>
-
-#include "cli/exit_run.h"
 
 class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count) {
   // Elements 0..new_count + 1, the terminator counted as a start.
   const uint64_t elements = static_cast<uint64_t>(new_count) + 2;
   const uint64_t words = elements / 64 + 1;
   class_ranges ranges;
-  ranges.starts = static_cast<uint64_t*>(checked_alloc(table_size(words, sizeof(uint64_t))));
-  memset(ranges.starts, 0, words * sizeof(uint64_t));
+  ranges.starts = table<uint64_t>(words);
+  memset(ranges.starts.data(), 0, words * sizeof(uint64_t));
   uint64_t start_count = 1;
   for (int32_t x = 1; x <= new_count; ++x) {
     if (class_list[x] < 0) {
@@ -22,9 +19,8 @@ class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count) {
   const int32_t end = new_count + 1;
   ranges.starts[end >> 6] |= uint64_t{1} << (end & 63);
 
-  ranges.starts_before = static_cast<uint32_t*>(checked_alloc(table_size(words, sizeof(uint32_t))));
-  ranges.start_of_rank =
-      static_cast<int32_t*>(checked_alloc(table_size(start_count, sizeof(int32_t))));
+  ranges.starts_before = table<uint32_t>(words);
+  ranges.start_of_rank = table<int32_t>(start_count);
   uint32_t rank = 0;
   for (uint64_t w = 0; w < words; ++w) {
     ranges.starts_before[w] = rank;
@@ -32,13 +28,6 @@ class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count) {
       ranges.start_of_rank[rank++] = static_cast<int32_t>(w * 64 + __builtin_ctzll(bits));
   }
   return ranges;
-}
-
-void free_class_ranges(class_ranges& ranges) {
-  free(ranges.starts);
-  free(ranges.starts_before);
-  free(ranges.start_of_rank);
-  ranges = class_ranges{};
 }
 
 int32_t class_end(const class_ranges& ranges, int32_t start) {

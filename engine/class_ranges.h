@@ -7,16 +7,17 @@
 
 #include <cstdint>
 
+#include "base/table.h"
+
 struct class_ranges {
-  uint64_t* starts = nullptr;         // bit x: class_list element x starts a class
-  uint32_t* starts_before = nullptr;  // per word of starts: the starts in earlier words
-  int32_t* start_of_rank = nullptr;   // the r-th start from 0, then the terminator's index
+  table<uint64_t> starts;         // bit x: class_list element x starts a class
+  table<uint32_t> starts_before;  // per word of starts: the starts in earlier words
+  table<int32_t> start_of_rank;   // the r-th start from 0, then the terminator's index
 };
 
 // The ranges of the classes in class_list elements 1..new_count, whose
-// element new_count + 1 is the terminator. Through checked_alloc.
+// element new_count + 1 is the terminator.
 class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count);
-void free_class_ranges(class_ranges& ranges);
 
 // The class_list index just after the last line of the class that starts at
 // index start.

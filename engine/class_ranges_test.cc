@@ -32,7 +32,6 @@ TEST(class_ranges_test, EachClassEndsAtTheNextStart) {
       ASSERT_EQ(class_end(ranges, start), start + s) << "round " << round << " start " << start;
       start += s;
     }
-    free_class_ranges(ranges);
   }
 }
 
@@ -43,7 +42,6 @@ TEST(class_ranges_test, ClassWhoseFirstLineIsOneAndOneLineClasses) {
   EXPECT_EQ(class_end(ranges, 1), 2);
   EXPECT_EQ(class_end(ranges, 2), 4);
   EXPECT_EQ(class_end(ranges, 4), 5);
-  free_class_ranges(ranges);
 }
 
 }  // namespace

@@ -1,84 +1,41 @@
 #include "engine/disjoint_files.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
-
-#include "cli/exit_run.h"
-#include "cli/run_options.h"
-#include "cli/run_state.h"
-#include "engine/line_table.h"
-#include "engine/new_table.h"
-#include "engine/run_both.h"
+#include "base/block_reader.h"
+#include "base/owned_files.h"
+#include "base/run_both.h"
+#include "port/kernels.h"
 
 namespace {
-
-// A second hash of each line, independent of the line hash: the CRC-32C of
-// its bytes where the processor computes it, else FNV-1a. Equal lines get
-// equal values under either, and both files go through the same one.
-
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("sse4.2"))) uint32_t crc_bytes(uint32_t crc, const unsigned char* p,
-                                                      const unsigned char* end) {
-  uint64_t wide = crc;
-  for (; end - p >= 8; p += 8) {
-    uint64_t word;
-    memcpy(&word, p, 8);
-    wide = _mm_crc32_u64(wide, word);
-  }
-  auto narrow = static_cast<uint32_t>(wide);
-  for (; p < end; ++p) narrow = _mm_crc32_u8(narrow, *p);
-  return narrow;
-}
-bool have_crc() {
-  static const bool have = __builtin_cpu_supports("sse4.2");
-  return have;
-}
-#else
-uint32_t crc_bytes(uint32_t crc, const unsigned char*, const unsigned char*) { return crc; }
-bool have_crc() { return false; }
-#endif
-
-uint32_t fnv_bytes(uint32_t hash, const unsigned char* p, const unsigned char* end) {
-  for (; p < end; ++p) hash = (hash ^ *p) * 16777619u;
-  return hash;
-}
-
-uint32_t print_bytes(uint32_t value, const unsigned char* p, const unsigned char* end) {
-  return have_crc() ? crc_bytes(value, p, end) : fnv_bytes(value, p, end);
-}
 
 // Reads the file again and stores the second hash of line j in the view_pos
 // of table entry j; false when the file no longer holds the lines loaded.
 bool print_lines(const char* path, line_entry* table, int32_t lines) {
-  FILE* stream = fopen(path, "r");
-  if (stream == nullptr) return false;
-  constexpr size_t kBlockBytes = size_t{1} << 16;
-  auto* block = static_cast<unsigned char*>(checked_alloc(kBlockBytes));
-  const uint32_t start = have_crc() ? 0xFFFFFFFFu : 2166136261u;
+  const owned_fd file(open(path, O_RDONLY));
+  if (!file.is_open()) return false;
+  block_reader reader = make_block_reader(file.get(), 0);
+  const uint32_t start = line_print_start();
   uint32_t value = start;
   int32_t line = 0;
-  for (size_t count; line <= lines && (count = fread(block, 1, kBlockBytes, stream)) > 0;) {
-    const unsigned char* p = block;
-    const unsigned char* end = block + count;
+  while (line <= lines && refill(reader)) {
+    const unsigned char* p = reader.bytes.data();
+    const unsigned char* end = p + reader.end;
     for (const void* found; (found = memchr(p, '\n', end - p)) != nullptr;) {
       auto* newline = static_cast<const unsigned char*>(found);
-      value = print_bytes(value, p, newline);
+      value = line_print(value, p, newline);
       if (++line > lines) break;
       table[line].view_pos = static_cast<int32_t>(value);
       value = start;
       p = newline + 1;
     }
-    if (line <= lines) value = print_bytes(value, p, end);
+    if (line <= lines) value = line_print(value, p, end);
   }
-  free(block);
-  fclose(stream);
   return line == lines;
 }
 
@@ -100,10 +57,11 @@ uint64_t filter_bit(uint64_t both) { return place_of(both, kFilterBits); }
 // into an open-addressed set of twice as many slots, through which every old
 // value is looked up. A line hash is never 0, so no value is: 0 marks a free
 // slot.
-bool any_old_value_among(const uint64_t* values, int32_t count) {
+bool any_old_value_among(const line_tables& tables, const uint64_t* values, int32_t count) {
   const int slot_bits = std::bit_width(static_cast<uint32_t>(count)) + 1;
   const uint64_t slots = uint64_t{1} << slot_bits;
-  auto* set = static_cast<uint64_t*>(new_table(slots, sizeof(uint64_t)));
+  table<uint64_t> slot_table(slots);
+  uint64_t* set = slot_table.data();
   memset(set, 0, slots * sizeof(uint64_t));
   // The slot that holds value, or the free slot where it would go.
   auto slot_of = [set, slot_bits, slots](uint64_t value) {
@@ -113,24 +71,24 @@ bool any_old_value_among(const uint64_t* values, int32_t count) {
   };
   for (int32_t n = 0; n < count; ++n) set[slot_of(values[n])] = values[n];
   bool found = false;
-  for (int32_t i = 1; i <= line_count[0] && !found; ++i) {
-    uint64_t value = both_hashes(line_table[0][i]);
+  for (int32_t i = 1; i <= tables.line_count[0] && !found; ++i) {
+    uint64_t value = both_hashes(tables.line_table[0][i]);
     found = set[slot_of(value)] == value;
   }
-  free_table(set);
   return found;
 }
 
 // Whether some value of the old table's lines is among those of the new
 // table's lines. A filter of the old values sends most new lines away at
 // once; the few that pass are checked against every old value exactly.
-bool share_a_value() {
-  const line_entry* old_table = line_table[0];
-  const line_entry* new_table_ = line_table[1];
-  const int32_t old_lines = line_count[0];
-  const int32_t new_lines = line_count[1];
+bool share_a_value(const line_tables& tables) {
+  const line_entry* old_table = tables.line_table[0].data();
+  const line_entry* new_table = tables.line_table[1].data();
+  const int32_t old_lines = tables.line_count[0];
+  const int32_t new_lines = tables.line_count[1];
   constexpr uint64_t kWords = (uint64_t{1} << kFilterBits) / 64;
-  auto* filter = static_cast<uint64_t*>(new_table(kWords, sizeof(uint64_t)));
+  table<uint64_t> filter_table(kWords);
+  uint64_t* filter = filter_table.data();
   memset(filter, 0, kWords * sizeof(uint64_t));
   for (int32_t i = 1; i <= old_lines; ++i) {
     uint64_t bit = filter_bit(both_hashes(old_table[i]));
@@ -139,37 +97,40 @@ bool share_a_value() {
   // More passes than this and the files most likely share lines: the
   // search has to run anyway.
   const int32_t most_passed = std::max(new_lines / 16, 64);
-  auto* passed = static_cast<uint64_t*>(new_table(static_cast<uint64_t>(most_passed), 8));
+  table<uint64_t> passed(static_cast<uint64_t>(most_passed));
   int32_t passed_count = 0;
   bool shared = false;
   for (int32_t j = 1; j <= new_lines && !shared; ++j) {
-    uint64_t both = both_hashes(new_table_[j]);
+    uint64_t both = both_hashes(new_table[j]);
     uint64_t bit = filter_bit(both);
     if ((filter[bit >> 6] >> (bit & 63) & 1) == 0) continue;
     shared = passed_count == most_passed;
     if (!shared) passed[passed_count++] = both;
   }
-  free_table(filter);
-  if (!shared && passed_count > 0) shared = any_old_value_among(passed, passed_count);
-  free_table(passed);
+  filter_table.reset();
+  if (!shared && passed_count > 0) shared = any_old_value_among(tables, passed.data(), passed_count);
   return shared;
 }
 
 }  // namespace
 
-bool files_share_no_line() {
-  if (options.blank_runs || options.all_blanks || options.fold_case) return false;
-  const int32_t old_lines = line_count[0];
-  const int32_t new_lines = line_count[1];
+bool files_share_no_line(const line_rules& rules, const char* old_path, const char* new_path,
+                         line_tables& tables) {
+  if (loose_rules(rules)) return false;
+  const int32_t old_lines = tables.line_count[0];
+  const int32_t new_lines = tables.line_count[1];
   if (old_lines == 0 || new_lines == 0) return false;  // the search is short then
+  line_entry* old_table = tables.line_table[0].data();
+  line_entry* new_table = tables.line_table[1].data();
   // Files that begin or end alike most likely have lines in common.
-  if (line_table[0][1].key == line_table[1][1].key) return false;
-  if (line_table[0][old_lines].key == line_table[1][new_lines].key) return false;
+  if (old_table[1].key == new_table[1].key) return false;
+  if (old_table[old_lines].key == new_table[new_lines].key) return false;
   bool old_read = false;
   bool new_read = false;
   // A thread pays for itself from some tens of thousands of lines.
   const bool large = old_lines + new_lines >= 32768;
-  run_both(large, [&old_read] { old_read = print_lines(state.path1, line_table[0], line_count[0]); },
-           [&new_read] { new_read = print_lines(state.path2, line_table[1], line_count[1]); });
-  return old_read && new_read && !share_a_value();
+  run_both(
+      large, [&] { old_read = print_lines(old_path, old_table, old_lines); },
+      [&] { new_read = print_lines(new_path, new_table, new_lines); });
+  return old_read && new_read && !share_a_value(tables);
 }

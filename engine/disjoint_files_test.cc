@@ -7,7 +7,7 @@
 
 #include "engine/engine_test_files.h"
 #include "engine/line_table.h"
-#include "engine/new_table.h"
+#include "base/table.h"
 
 namespace {
 
@@ -15,12 +15,7 @@ class disjoint_files_test : public engine_test {
  protected:
   bool share_no_line(const std::string& old_text, const std::string& new_text) {
     load_pair(old_text, new_text);
-    bool answer = files_share_no_line();
-    for (line_entry*& table : line_table) {
-      free_table(table);
-      table = nullptr;
-    }
-    return answer;
+    return files_share_no_line(rules, old_path_.c_str(), new_path_.c_str(), tables);
   }
 };
 

@@ -5,13 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cli/run_options.h"
-#include "cli/run_state.h"
-#include "engine/line_table.h"
 #include "engine/match_lines.h"
-#include "engine/match_vector.h"
-#include "engine/new_table.h"
-#include "engine/verify_matches.h"
 
 std::string text_of(const std::vector<std::string>& lines) {
   std::string text;
@@ -23,17 +17,12 @@ void engine_test::SetUp() {
   char pattern[] = "/tmp/engine_test_XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   dir_ = pattern;
-  options = run_options{};
-  char_map = identity_map;
+  rules = line_rules{};
 }
 
 void engine_test::TearDown() {
   for (const auto& path : paths_) unlink(path.c_str());
   rmdir(dir_.c_str());
-  state.path1 = nullptr;
-  state.path2 = nullptr;
-  options = run_options{};
-  char_map = identity_map;
 }
 
 std::string engine_test::make_file(const std::string& content) {
@@ -47,36 +36,27 @@ std::string engine_test::make_file(const std::string& content) {
 }
 
 void engine_test::set_modes(bool blank_runs, bool all_blanks, bool fold_case) {
-  options.blank_runs = blank_runs;
-  options.all_blanks = all_blanks;
-  options.fold_case = fold_case;
-  char_map = fold_case ? fold_map : identity_map;
+  rules = make_line_rules(blank_runs, all_blanks, fold_case);
 }
 
 void engine_test::load_pair(const std::string& old_text, const std::string& new_text) {
   old_path_ = make_file(old_text);
   new_path_ = make_file(new_text);
-  state.path1 = old_path_.data();
-  state.path2 = new_path_.data();
+  tables = line_tables{};
   for (int file = 0; file < 2; ++file) {
-    FILE* stream = fopen(file == 0 ? state.path1 : state.path2, "r");
+    FILE* stream = fopen(file == 0 ? old_path_.c_str() : new_path_.c_str(), "r");
     ASSERT_NE(stream, nullptr);
-    load_line_table(file, stream);
+    load_line_table(rules, file, stream, tables);
     fclose(stream);
   }
 }
 
 void engine_test::match_pair(const std::string& old_text, const std::string& new_text) {
-  // The tables a run keeps to its end; a test may match many pairs.
-  for (void* table : {static_cast<void*>(match_vector), static_cast<void*>(old_offsets),
-                      static_cast<void*>(new_offsets)})
-    free_table(table);
-  match_vector = nullptr;
-  old_offsets = new_offsets = nullptr;
   load_pair(old_text, new_text);
-  match_lines();
+  result = match_lines(rules, old_path_.c_str(), new_path_.c_str(), tables);
 }
 
 std::vector<int32_t> engine_test::matches() const {
-  return std::vector<int32_t>(match_vector + 1, match_vector + 1 + line_count[0]);
+  const int32_t* v = result.match_vector.data();
+  return std::vector<int32_t>(v + 1, v + 1 + result.line_count[0]);
 }

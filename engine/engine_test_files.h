@@ -1,5 +1,5 @@
-// Test support for the engine's unit tests: scratch files under /tmp and the
-// option state the engine reads, reset around every test.
+// Test support for the engine's unit tests: scratch files under /tmp, and the
+// records of one comparison, made fresh for every test.
 #ifndef OVARN_ENGINE_ENGINE_TEST_FILES_H_
 #define OVARN_ENGINE_ENGINE_TEST_FILES_H_
 
@@ -9,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/line_rules.h"
+#include "engine/line_table.h"
+#include "engine/match_result.h"
+
 // Joins lines, each followed by a newline.
 std::string text_of(const std::vector<std::string>& lines);
 
 // A fixture owning a scratch directory under /tmp that is removed afterwards.
-// It resets options, char_map and the two paths of state before each test.
 class engine_test : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -22,7 +25,7 @@ class engine_test : public ::testing::Test {
   // Writes content to a new file in the scratch directory; returns its path.
   std::string make_file(const std::string& content);
 
-  // Sets the -b, -w, -i options and the char_map that goes with them.
+  // Sets the -b, -w, -i rules.
   void set_modes(bool blank_runs, bool all_blanks, bool fold_case);
 
   // Loads both files into the line tables, as the driver does.
@@ -34,11 +37,15 @@ class engine_test : public ::testing::Test {
   // match_vector elements 1..line_count[0].
   std::vector<int32_t> matches() const;
 
+  line_rules rules;
+  line_tables tables;
+  match_result result;
+  std::string old_path_;
+  std::string new_path_;
+
  private:
   std::string dir_;
   std::vector<std::string> paths_;
-  std::string old_path_;
-  std::string new_path_;
 };
 
 #endif  // OVARN_ENGINE_ENGINE_TEST_FILES_H_

@@ -5,33 +5,27 @@
 #include <bit>
 #include <cstdlib>
 
-#include "cli/exit_run.h"
-#include "engine/new_table.h"
-#include "engine/run_both.h"
-
-int32_t prefix_len = 0;
-int32_t suffix_len = 0;
-line_entry* sorted_view[2] = {nullptr, nullptr};
-int32_t sorted_count[2] = {0, 0};
-int32_t* new_class_list = nullptr;
-int32_t* old_line_class = nullptr;
+#include "base/run_both.h"
 
 namespace {
 
 // Number of pairs from the start of both tables whose keys agree.
-int32_t common_prefix() {
-  int32_t limit = std::min(line_count[0], line_count[1]);
+int32_t common_prefix(const line_tables& tables) {
+  int32_t limit = std::min(tables.line_count[0], tables.line_count[1]);
+  const line_entry* old_table = tables.line_table[0].data();
+  const line_entry* new_table = tables.line_table[1].data();
   int32_t n = 0;
-  while (n < limit && line_table[0][n + 1].key == line_table[1][n + 1].key) ++n;
+  while (n < limit && old_table[n + 1].key == new_table[n + 1].key) ++n;
   return n;
 }
 
 // Number of pairs from the end of both tables whose keys agree, never
 // reaching into the prefix of either file.
-int32_t common_suffix(int32_t prefix) {
-  int32_t limit = std::min(line_count[0] - prefix, line_count[1] - prefix);
-  const line_entry* old_end = line_table[0] + line_count[0] + 1;
-  const line_entry* new_end = line_table[1] + line_count[1] + 1;
+int32_t common_suffix(const line_tables& tables, int32_t prefix) {
+  const int32_t* count = tables.line_count;
+  int32_t limit = std::min(count[0] - prefix, count[1] - prefix);
+  const line_entry* old_end = tables.line_table[0].data() + count[0] + 1;
+  const line_entry* new_end = tables.line_table[1].data() + count[1] + 1;
   int32_t n = 0;
   while (n < limit && old_end[-(n + 1)].key == new_end[-(n + 1)].key) ++n;
   return n;
@@ -73,10 +67,9 @@ void radix_sort_by_key(line_entry* entries, int32_t count) {
     for (int pass = 0; pass < passes; ++pass)
       ++starts[(static_cast<size_t>(pass) << digit_bits) + ((value >> (pass * digit_bits)) & digit_mask)];
   }
-  auto* scratch =
-      static_cast<line_entry*>(new_table(static_cast<uint64_t>(count), sizeof(line_entry)));
+  table<line_entry> scratch(static_cast<uint64_t>(count));
   line_entry* from = entries;
-  line_entry* to = scratch;
+  line_entry* to = scratch.data();
   for (int pass = 0; pass < passes; ++pass) {
     uint32_t* start = starts.data() + (static_cast<size_t>(pass) << digit_bits);
     uint32_t total = 0;
@@ -90,28 +83,37 @@ void radix_sort_by_key(line_entry* entries, int32_t count) {
     std::swap(from, to);
   }
   if (from != entries) std::copy(from, from + count, entries);
-  free_table(scratch);
 }
 
 // The prefix, the suffix and both views, their view_pos fields unset.
-void find_common_ends() {
-  prefix_len = common_prefix();
-  suffix_len = common_suffix(prefix_len);
+void find_common_ends(line_tables& tables, line_classes& classes) {
+  classes.prefix_len = common_prefix(tables);
+  classes.suffix_len = common_suffix(tables, classes.prefix_len);
   for (int file = 0; file < 2; ++file) {
-    sorted_view[file] = line_table[file] + prefix_len;
-    sorted_count[file] = line_count[file] - prefix_len - suffix_len;
+    classes.sorted_view[file] = tables.line_table[file].data() + classes.prefix_len;
+    classes.sorted_count[file] = tables.line_count[file] - classes.prefix_len - classes.suffix_len;
   }
 }
 
-void number_views() {
-  for (int file = 0; file < 2; ++file) number_view(sorted_view[file], sorted_count[file]);
+void number_views(line_classes& classes) {
+  for (int file = 0; file < 2; ++file)
+    number_view(classes.sorted_view[file], classes.sorted_count[file]);
 }
+
+// On two sorted views: replaces each old key by its class (or 0) and writes
+// new_class_list into class_storage, which is the new table's storage.
+void build_equivalence(line_entry* old_view, int32_t old_count, line_entry* new_view,
+                       int32_t new_count, int32_t* class_storage);
+
+// Writes the class of each old view line, in view order, into class_storage,
+// which is the old table's storage, as old_line_class.
+void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_storage);
 
 }  // namespace
 
-void trim_common_ends() {
-  find_common_ends();
-  number_views();
+void trim_common_ends(line_tables& tables, line_classes& classes) {
+  find_common_ends(tables, classes);
+  number_views(classes);
 }
 
 // The order is total (positions are distinct within a view), so any correct
@@ -128,6 +130,8 @@ void sort_line_view(line_entry* view, int32_t count) {
     std::sort(first, last, by_key_then_position);
   }
 }
+
+namespace {
 
 void build_equivalence(line_entry* old_view, int32_t old_count, line_entry* new_view,
                        int32_t new_count, int32_t* class_storage) {
@@ -154,35 +158,29 @@ void build_equivalence(line_entry* old_view, int32_t old_count, line_entry* new_
     previous_key = key;
   }
   class_storage[new_count + 1] = -1;
-  new_class_list = class_storage;
 }
 
 void restore_line_order(line_entry* old_view, int32_t old_count, int32_t* class_storage) {
-  auto* scratch =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 1, sizeof(int32_t)));
+  table<int32_t> scratch(static_cast<uint64_t>(old_count) + 1);
   for (int32_t i = 1; i <= old_count; ++i) scratch[old_view[i].view_pos] = old_view[i].key;
-  std::copy(scratch + 1, scratch + 1 + old_count, class_storage + 1);
-  free_table(scratch);
-  old_line_class = class_storage;
+  std::copy(scratch.data() + 1, scratch.data() + 1 + old_count, class_storage + 1);
 }
 
-void shrink_new_class_list() {
-  new_class_list = static_cast<int32_t*>(
-      resize_table(new_class_list, static_cast<uint64_t>(sorted_count[1]) + 2, sizeof(int32_t)));
-  line_table[1] = nullptr;  // its storage is new_class_list now
+// The storage of line table file, handed over as the vector that replaces
+// it, shrunk to count + 2 elements.
+table<int32_t> reuse_line_table(line_tables& tables, int file, int32_t count) {
+  table<int32_t> vector = reuse_table<int32_t>(std::move(tables.line_table[file]));
+  vector.resize(static_cast<uint64_t>(count) + 2);
+  return vector;
 }
 
-void shrink_old_line_class() {
-  old_line_class = static_cast<int32_t*>(
-      resize_table(old_line_class, static_cast<uint64_t>(sorted_count[0]) + 2, sizeof(int32_t)));
-  line_table[0] = nullptr;  // its storage is old_line_class now
-}
+}  // namespace
 
-bool count_line_classes() {
-  const int32_t old_count = sorted_count[0];
-  const int32_t new_count = sorted_count[1];
-  const line_entry* old_view = sorted_view[0];
-  const line_entry* new_view = sorted_view[1];
+bool count_line_classes(line_tables& tables, line_classes& classes) {
+  const int32_t old_count = classes.sorted_count[0];
+  const int32_t new_count = classes.sorted_count[1];
+  const line_entry* old_view = classes.sorted_view[0];
+  const line_entry* new_view = classes.sorted_view[1];
   constexpr int32_t kFewestCounted = 1024;
   constexpr int32_t kWorthAThread = 1 << 16;
   if (new_count < kFewestCounted) return false;
@@ -203,7 +201,8 @@ bool count_line_classes() {
   // Per key: the count of new lines, then the index in the class list at
   // which its class starts, negated until the class's first line is placed,
   // or 0 for a key no new line has.
-  auto* start = static_cast<int32_t*>(new_table(span, sizeof(int32_t)));
+  table<int32_t> starts(span);
+  int32_t* start = starts.data();
   std::fill(start, start + span, 0);
   for (int32_t j = 1; j <= new_count; ++j) ++start[new_view[j].key - low];
   int32_t next = 1;
@@ -215,11 +214,12 @@ bool count_line_classes() {
 
   // The old lines' classes and the class list are built at the same time,
   // the list with a copy of the starts of its own to advance.
-  auto* place = static_cast<int32_t*>(new_table(span, sizeof(int32_t)));
+  table<int32_t> places(span);
+  int32_t* place = places.data();
   std::copy(start, start + span, place);
-  auto* old_classes = reinterpret_cast<int32_t*>(line_table[0]);
-  auto* class_list =
-      static_cast<int32_t*>(new_table(static_cast<uint64_t>(new_count) + 2, sizeof(int32_t)));
+  auto* old_classes = reinterpret_cast<int32_t*>(tables.line_table[0].data());
+  table<int32_t> class_lists(static_cast<uint64_t>(new_count) + 2);
+  int32_t* class_list = class_lists.data();
   run_both(
       new_count >= kWorthAThread,
       [&] {
@@ -245,32 +245,32 @@ bool count_line_classes() {
         }
         class_list[new_count + 1] = -1;
       });
-  free_table(place);
-  free_table(start);
+  places.reset();
+  starts.reset();
 
-  free_table(line_table[1]);
-  line_table[1] = nullptr;
-  new_class_list = class_list;
-  old_line_class = old_classes;
-  shrink_old_line_class();
+  tables.line_table[1].reset();
+  classes.new_class_list = std::move(class_lists);
+  classes.old_line_class = reuse_line_table(tables, 0, old_count);
   return true;
 }
 
-void sort_line_classes() {
-  sort_line_view(sorted_view[0], sorted_count[0]);
-  sort_line_view(sorted_view[1], sorted_count[1]);
+void sort_line_classes(line_tables& tables, line_classes& classes) {
+  line_entry* const* view = classes.sorted_view;
+  const int32_t* count = classes.sorted_count;
+  sort_line_view(view[0], count[0]);
+  sort_line_view(view[1], count[1]);
   // Each vector is built in the storage of the table it replaces.
-  build_equivalence(sorted_view[0], sorted_count[0], sorted_view[1], sorted_count[1],
-                    reinterpret_cast<int32_t*>(line_table[1]));
-  shrink_new_class_list();
-  restore_line_order(sorted_view[0], sorted_count[0], reinterpret_cast<int32_t*>(line_table[0]));
-  shrink_old_line_class();
+  build_equivalence(view[0], count[0], view[1], count[1],
+                    reinterpret_cast<int32_t*>(tables.line_table[1].data()));
+  classes.new_class_list = reuse_line_table(tables, 1, count[1]);
+  restore_line_order(view[0], count[0], reinterpret_cast<int32_t*>(tables.line_table[0].data()));
+  classes.old_line_class = reuse_line_table(tables, 0, count[0]);
 }
 
-void build_line_classes() {
+void build_line_classes(line_tables& tables, line_classes& classes) {
   // Counting takes the views in position order: it needs no view_pos.
-  find_common_ends();
-  if (count_line_classes()) return;
-  number_views();
-  sort_line_classes();
+  find_common_ends(tables, classes);
+  if (count_line_classes(tables, classes)) return;
+  number_views(classes);
+  sort_line_classes(tables, classes);
 }

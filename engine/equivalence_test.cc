@@ -2,51 +2,45 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/new_table.h"
-
 #include <algorithm>
 #include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "cli/exit_run.h"
 #include "engine/line_table.h"
 
 namespace {
 
+// The records of the test at hand; make_tables starts them afresh.
+line_tables tables;
+line_classes classes;
+
 // Sets up both line tables from lists of hashes, as load_line_table leaves
 // them: count + 3 entries, entry j holding line j.
 void make_tables(const std::vector<int32_t>& old_keys, const std::vector<int32_t>& new_keys) {
+  tables = line_tables{};
+  classes = line_classes{};
   const std::vector<int32_t>* keys[2] = {&old_keys, &new_keys};
   for (int file = 0; file < 2; ++file) {
     auto count = static_cast<int32_t>(keys[file]->size());
-    line_table[file] =
-        static_cast<line_entry*>(new_table(count + 3, sizeof(line_entry)));
-    for (int32_t j = 1; j <= count; ++j) line_table[file][j] = {-7, (*keys[file])[j - 1]};
-    line_count[file] = count;
+    tables.line_table[file] = table<line_entry>(count + 3);
+    for (int32_t j = 1; j <= count; ++j) tables.line_table[file][j] = {-7, (*keys[file])[j - 1]};
+    tables.line_count[file] = count;
   }
 }
 
-std::vector<int32_t> elements(const int32_t* vector, int32_t first, int32_t last) {
-  return std::vector<int32_t>(vector + first, vector + last + 1);
-}
-
-void free_classes() {
-  free_table(new_class_list);
-  free_table(old_line_class);
-  new_class_list = nullptr;
-  old_line_class = nullptr;
+std::vector<int32_t> elements(const table<int32_t>& vector, int32_t first, int32_t last) {
+  return std::vector<int32_t>(vector.data() + first, vector.data() + last + 1);
 }
 
 TEST(equivalence_test, WorkedExample) {
   make_tables({9, 5, 7}, {5, 9, 5});
-  build_line_classes();
-  EXPECT_EQ(prefix_len, 0);
-  EXPECT_EQ(suffix_len, 0);
-  EXPECT_EQ(elements(new_class_list, 1, 4), (std::vector<int32_t>{-1, 3, -2, -1}));
-  EXPECT_EQ(elements(old_line_class, 1, 3), (std::vector<int32_t>{3, 1, 0}));
-  free_classes();
+  build_line_classes(tables, classes);
+  EXPECT_EQ(classes.prefix_len, 0);
+  EXPECT_EQ(classes.suffix_len, 0);
+  EXPECT_EQ(elements(classes.new_class_list, 1, 4), (std::vector<int32_t>{-1, 3, -2, -1}));
+  EXPECT_EQ(elements(classes.old_line_class, 1, 3), (std::vector<int32_t>{3, 1, 0}));
 }
 
 struct trim_case {
@@ -67,28 +61,25 @@ TEST(equivalence_test, TrimCommonEnds) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     make_tables(c.old_keys, c.new_keys);
-    trim_common_ends();
-    EXPECT_EQ(prefix_len, c.prefix);
-    EXPECT_EQ(suffix_len, c.suffix);
-    EXPECT_EQ(sorted_count[0], c.old_view);
-    EXPECT_EQ(sorted_count[1], c.new_view);
+    trim_common_ends(tables, classes);
+    EXPECT_EQ(classes.prefix_len, c.prefix);
+    EXPECT_EQ(classes.suffix_len, c.suffix);
+    EXPECT_EQ(classes.sorted_count[0], c.old_view);
+    EXPECT_EQ(classes.sorted_count[1], c.new_view);
     for (int file = 0; file < 2; ++file) {
-      EXPECT_EQ(sorted_view[file], line_table[file] + c.prefix);
-      for (int32_t j = 0; j <= sorted_count[file]; ++j) EXPECT_EQ(sorted_view[file][j].view_pos, j);
+      const line_entry* view = classes.sorted_view[file];
+      EXPECT_EQ(view, tables.line_table[file].data() + c.prefix);
+      for (int32_t j = 0; j <= classes.sorted_count[file]; ++j) EXPECT_EQ(view[j].view_pos, j);
     }
-    free_table(line_table[0]);
-    free_table(line_table[1]);
   }
 }
 
 TEST(equivalence_test, ViewStartsAfterPrefix) {
   // Old a b a, new a b a b a: the new view holds new lines 4 and 5.
   make_tables({1, 2, 1}, {1, 2, 1, 2, 1});
-  trim_common_ends();
-  EXPECT_EQ(sorted_view[1][1].key, 2);
-  EXPECT_EQ(sorted_view[1][2].key, 1);
-  free_table(line_table[0]);
-  free_table(line_table[1]);
+  trim_common_ends(tables, classes);
+  EXPECT_EQ(classes.sorted_view[1][1].key, 2);
+  EXPECT_EQ(classes.sorted_view[1][2].key, 1);
 }
 
 TEST(equivalence_test, SortOrdersByKeyThenPosition) {
@@ -129,21 +120,20 @@ TEST(equivalence_test, LargeViewsSortLikeTheOrderSays) {
 
 TEST(equivalence_test, EmptyNewViewLeavesEveryOldLineWithoutClass) {
   make_tables({3, 4, 1}, {1});
-  build_line_classes();
-  EXPECT_EQ(sorted_count[1], 0);
-  EXPECT_EQ(new_class_list[1], -1);
-  EXPECT_EQ(elements(old_line_class, 1, 2), (std::vector<int32_t>{0, 0}));
-  free_classes();
+  build_line_classes(tables, classes);
+  EXPECT_EQ(classes.sorted_count[1], 0);
+  EXPECT_EQ(classes.new_class_list[1], -1);
+  EXPECT_EQ(elements(classes.old_line_class, 1, 2), (std::vector<int32_t>{0, 0}));
 }
 
 TEST(equivalence_test, ClassesListNewLinesInFileOrder) {
   // New view 7 8 7 8 7; old lines 8, 6, 7, 8.
   make_tables({8, 6, 7, 8}, {7, 8, 7, 8, 7});
-  build_line_classes();
+  build_line_classes(tables, classes);
   // Sorted new view: 7@1 7@3 7@5 8@2 8@4.
-  EXPECT_EQ(elements(new_class_list, 1, 6), (std::vector<int32_t>{-1, 3, 5, -2, 4, -1}));
-  EXPECT_EQ(elements(old_line_class, 1, 4), (std::vector<int32_t>{4, 0, 1, 4}));
-  free_classes();
+  EXPECT_EQ(elements(classes.new_class_list, 1, 6),
+            (std::vector<int32_t>{-1, 3, 5, -2, 4, -1}));
+  EXPECT_EQ(elements(classes.old_line_class, 1, 4), (std::vector<int32_t>{4, 0, 1, 4}));
 }
 
 // The classes of both views, by the sorting steps or by counting.
@@ -155,16 +145,14 @@ struct class_vectors {
 class_vectors classes_by(bool counting, const std::vector<int32_t>& old_keys,
                          const std::vector<int32_t>& new_keys) {
   make_tables(old_keys, new_keys);
-  trim_common_ends();
+  trim_common_ends(tables, classes);
   if (counting) {
-    EXPECT_TRUE(count_line_classes());
+    EXPECT_TRUE(count_line_classes(tables, classes));
   } else {
-    sort_line_classes();
+    sort_line_classes(tables, classes);
   }
-  class_vectors got{elements(new_class_list, 1, sorted_count[1] + 1),
-                    elements(old_line_class, 1, sorted_count[0])};
-  free_classes();
-  return got;
+  return class_vectors{elements(classes.new_class_list, 1, classes.sorted_count[1] + 1),
+                       elements(classes.old_line_class, 1, classes.sorted_count[0])};
 }
 
 // Counting gives the vectors that sorting gives, whatever the keys: old keys
@@ -223,14 +211,12 @@ TEST(equivalence_test, CountingLeavesViewsItDoesNotSuit) {
   std::vector<int32_t> small(1023, 9);
   for (const auto* keys : {&spread, &small}) {
     make_tables(*keys, *keys);
-    line_table[1][1].key = 0x7fff0000;  // no common prefix: the views are whole
-    trim_common_ends();
-    EXPECT_FALSE(count_line_classes());
-    EXPECT_EQ(new_class_list, nullptr);
-    EXPECT_NE(line_table[0], nullptr);
-    EXPECT_NE(line_table[1], nullptr);
-    free_table(line_table[0]);
-    free_table(line_table[1]);
+    tables.line_table[1][1].key = 0x7fff0000;  // no common prefix: the views are whole
+    trim_common_ends(tables, classes);
+    EXPECT_FALSE(count_line_classes(tables, classes));
+    EXPECT_TRUE(classes.new_class_list.empty());
+    EXPECT_FALSE(tables.line_table[0].empty());
+    EXPECT_FALSE(tables.line_table[1].empty());
   }
 }
 

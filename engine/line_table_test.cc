@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/new_table.h"
+#include "base/table.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_options.h"
 #include "engine/engine_test_files.h"
 
 namespace {
@@ -22,7 +21,7 @@ class line_table_test : public engine_test {
     std::string copy = text;
     FILE* stream = fmemopen(copy.data(), copy.size(), "r");
     EXPECT_NE(stream, nullptr);
-    int32_t hash = hash_next_line(stream);
+    int32_t hash = hash_next_line(rules, stream);
     fclose(stream);
     return hash;
   }
@@ -122,12 +121,11 @@ TEST_F(line_table_test, LoadCountsOnlyFinishedLines) {
     FILE* stream = fopen(make_file(c.text).c_str(), "r");
     ASSERT_NE(stream, nullptr);
     getc(stream);  // loading rewinds first
-    load_line_table(1, stream);
+    load_line_table(rules, 1, stream, tables);
     fclose(stream);
-    ASSERT_EQ(line_count[1], static_cast<int32_t>(c.keys.size()));
-    for (size_t j = 0; j < c.keys.size(); ++j) EXPECT_EQ(line_table[1][j + 1].key, c.keys[j]);
-    free_table(line_table[1]);
-    line_table[1] = nullptr;
+    ASSERT_EQ(tables.line_count[1], static_cast<int32_t>(c.keys.size()));
+    for (size_t j = 0; j < c.keys.size(); ++j)
+      EXPECT_EQ(tables.line_table[1][j + 1].key, c.keys[j]);
   }
 }
 
@@ -156,26 +154,23 @@ TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
   text += std::string(70000, 'x') + "\n" + std::string(140000, ' ') + "\n" +
           std::string(65535, 'y') + "\n" + std::string(65536, 'z') + "\ntail";
   const std::string path = make_file(text);
-  // Every form of hashing whole lines that this processor has, the fastest
-  // last, so that loading goes on with it.
+  // Every form of hashing whole lines that this processor has.
   for (hash_form form : {hash_form::plain, hash_form::vector, hash_form::wide_vector}) {
-    if (!use_hash_form(form)) continue;
+    if (!hash_form_available(form)) continue;
     for (int modes = 0; modes < 8; ++modes) {
       SCOPED_TRACE(std::to_string(static_cast<int>(form)) + " " + std::to_string(modes));
       set_modes(modes & 1, modes & 2, modes & 4);
       std::vector<int32_t> expected;
       FILE* lines = fopen(path.c_str(), "r");
       ASSERT_NE(lines, nullptr);
-      for (int32_t hash; (hash = hash_next_line(lines)) != 0;) expected.push_back(hash);
+      for (int32_t hash; (hash = hash_next_line(rules, lines)) != 0;) expected.push_back(hash);
       fclose(lines);
       FILE* stream = fopen(path.c_str(), "r");
-      load_line_table(0, stream);
+      load_line_table(rules, 0, stream, tables, form);
       fclose(stream);
-      ASSERT_EQ(line_count[0], static_cast<int32_t>(expected.size()));
+      ASSERT_EQ(tables.line_count[0], static_cast<int32_t>(expected.size()));
       for (size_t j = 0; j < expected.size(); ++j)
-        ASSERT_EQ(line_table[0][j + 1].key, expected[j]) << j;
-      free_table(line_table[0]);
-      line_table[0] = nullptr;
+        ASSERT_EQ(tables.line_table[0][j + 1].key, expected[j]) << j;
     }
   }
 }

@@ -1,19 +1,15 @@
 #include "engine/marked_set.h"
 
-#include <cstdlib>
 #include <cstring>
-
-#include "cli/exit_run.h"
 
 namespace {
 
 constexpr uint64_t kAll = ~uint64_t{0};
 
-uint64_t* zeroed_words(uint64_t bits) {
+table<uint64_t> zeroed_words(uint64_t bits) {
   uint64_t count = bits / 64 + 1;
-  uint32_t size = table_size(count, sizeof(uint64_t));
-  auto* words = static_cast<uint64_t*>(checked_alloc(size));
-  memset(words, 0, size);
+  table<uint64_t> words(count);
+  memset(words.data(), 0, count * sizeof(uint64_t));
   return words;
 }
 
@@ -22,12 +18,6 @@ uint64_t* zeroed_words(uint64_t bits) {
 marked_set make_marked_set(uint32_t size) {
   uint64_t word_count = static_cast<uint64_t>(size) / 64 + 1;
   return marked_set{zeroed_words(size), zeroed_words(word_count)};
-}
-
-void free_marked_set(marked_set& set) {
-  free(set.words);
-  free(set.full_words);
-  set = marked_set{};
 }
 
 void mark(marked_set& set, int32_t x) {

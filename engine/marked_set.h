@@ -6,14 +6,15 @@
 
 #include <cstdint>
 
+#include "base/table.h"
+
 struct marked_set {
-  uint64_t* words = nullptr;       // bit x: index x is in the set
-  uint64_t* full_words = nullptr;  // bit w: all 64 indices of words[w] are in
+  table<uint64_t> words;       // bit x: index x is in the set
+  table<uint64_t> full_words;  // bit w: all 64 indices of words[w] are in
 };
 
-// An empty set for indices 0..size - 1, through checked_alloc.
+// An empty set for indices 0..size - 1.
 marked_set make_marked_set(uint32_t size);
-void free_marked_set(marked_set& set);
 
 void mark(marked_set& set, int32_t x);
 void unmark(marked_set& set, int32_t x);

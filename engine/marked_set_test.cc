@@ -38,7 +38,6 @@ TEST(marked_set_test, NextUnmarkedAgreesWithASimpleScan) {
     ASSERT_EQ(next_unmarked(set, from, end), expected_next(marks, from, end)) << from << " " << end;
     ASSERT_EQ(is_marked(set, x), marks.count(x) != 0);
   }
-  free_marked_set(set);
 }
 
 TEST(marked_set_test, FullSetHasNothingUnmarked) {
@@ -51,7 +50,6 @@ TEST(marked_set_test, FullSetHasNothingUnmarked) {
   EXPECT_EQ(next_unmarked(set, 1, size), 4097);
   EXPECT_EQ(next_unmarked(set, 4098, size), size);
   EXPECT_EQ(next_unmarked(set, 7, 7), 7);  // an empty range
-  free_marked_set(set);
 }
 
 }  // namespace

@@ -1,54 +1,51 @@
 #include "engine/match_lines.h"
 
-#include <cstdlib>
-
-#include "cli/exit_run.h"
 #include "engine/candidates.h"
 #include "engine/disjoint_files.h"
 #include "engine/equivalence.h"
-#include "engine/line_table.h"
-#include "engine/match_vector.h"
-#include "engine/new_table.h"
 #include "engine/verify_matches.h"
 
 namespace {
 
-void pair_lines() {
-  start_candidate_search();
-  int32_t k = find_candidates(old_line_class, sorted_count[0], new_class_list, chain_ends);
-  free_table(new_class_list);
-  new_class_list = nullptr;
-  free_table(old_line_class);
-  old_line_class = nullptr;
-  allocate_match_vector();
-  build_match_vector(chain_ends[k]);
-  end_candidate_search();
-}
-
-int64_t* allocate_offsets(int32_t lines) {
-  return static_cast<int64_t*>(new_table(static_cast<uint64_t>(lines) + 2, sizeof(int64_t)));
+void pair_lines(line_tables& tables, match_result& result) {
+  line_classes classes;
+  build_line_classes(tables, classes);
+  candidate_search search;
+  start_candidate_search(search, classes.sorted_count[0]);
+  int32_t k = find_candidates(search, classes.old_line_class.data(), classes.sorted_count[0],
+                              classes.new_class_list.data(), classes.sorted_count[1]);
+  classes.new_class_list.reset();
+  classes.old_line_class.reset();
+  allocate_match_vector(result);
+  build_match_vector(search, search.chain_ends[k], classes, result);
 }
 
 // No old line equals a new one: every line is left unpaired.
-void pair_no_lines() {
-  free_table(line_table[0]);
-  free_table(line_table[1]);
-  line_table[0] = line_table[1] = nullptr;
-  prefix_len = suffix_len = 0;
-  allocate_match_vector();
-  for (int32_t i = 0; i <= line_count[0]; ++i) match_vector[i] = 0;
+void pair_no_lines(line_tables& tables, match_result& result) {
+  tables.line_table[0].reset();
+  tables.line_table[1].reset();
+  allocate_match_vector(result);
+  for (int32_t i = 0; i <= result.line_count[0]; ++i) result.match_vector[i] = 0;
+}
+
+table<int64_t> allocate_offsets(int32_t lines) {
+  return table<int64_t>(static_cast<uint64_t>(lines) + 2);
 }
 
 }  // namespace
 
-void match_lines() {
-  if (files_share_no_line()) {
-    pair_no_lines();
+match_result match_lines(const line_rules& rules, const char* old_path, const char* new_path,
+                         line_tables& tables) {
+  match_result result;
+  result.line_count[0] = tables.line_count[0];
+  result.line_count[1] = tables.line_count[1];
+  if (files_share_no_line(rules, old_path, new_path, tables)) {
+    pair_no_lines(tables, result);
   } else {
-    build_line_classes();
-    pair_lines();
+    pair_lines(tables, result);
   }
-  old_offsets = allocate_offsets(line_count[0]);
-  new_offsets = allocate_offsets(line_count[1]);
-  verify_matches();
+  result.old_offsets = allocate_offsets(result.line_count[0]);
+  result.new_offsets = allocate_offsets(result.line_count[1]);
+  verify_matches(rules, old_path, new_path, tables, result);
+  return result;
 }

@@ -3,12 +3,16 @@
 #ifndef OVARN_ENGINE_MATCH_LINES_H_
 #define OVARN_ENGINE_MATCH_LINES_H_
 
-// Runs, each step complete before the next: trim_common_ends, sort_line_view
-// of both views, build_equivalence, restore_line_order (or, on large views,
-// count_line_classes in place of the four), the candidate search,
-// build_match_vector, and verify_matches against the files state.path1 and
-// state.path2. Needs both line tables loaded; leaves match_vector,
-// old_offsets and new_offsets for the change output.
-void match_lines();
+#include "engine/line_rules.h"
+#include "engine/line_table.h"
+#include "engine/match_result.h"
+
+// Runs, each step complete before the next: the check for files that share
+// no line, the classes (build_line_classes), the candidate search,
+// build_match_vector, and verify_matches against the files old_path and
+// new_path. Consumes the line tables; gives the match vector and both
+// offset tables for the change output.
+match_result match_lines(const line_rules& rules, const char* old_path, const char* new_path,
+                         line_tables& tables);
 
 #endif  // OVARN_ENGINE_MATCH_LINES_H_

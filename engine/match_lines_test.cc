@@ -7,11 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_state.h"
 #include "engine/engine_test_files.h"
 #include "engine/line_table.h"
-#include "engine/match_vector.h"
-#include "engine/verify_matches.h"
 
 namespace {
 
@@ -45,11 +42,11 @@ TEST_F(match_lines_test, PairsALongestCommonSubsequence) {
     match_pair(text_of(old_lines), text_of(new_lines));
     size_t pairs = 0;
     int32_t last = 0;
-    for (int32_t i = 1; i <= line_count[0]; ++i) {
-      int32_t m = match_vector[i];
+    for (int32_t i = 1; i <= result.line_count[0]; ++i) {
+      int32_t m = result.match_vector[i];
       if (m == 0) continue;
       ASSERT_GT(m, last);
-      ASSERT_LE(m, line_count[1]);
+      ASSERT_LE(m, result.line_count[1]);
       EXPECT_EQ(old_lines[i - 1], new_lines[m - 1]);
       last = m;
       ++pairs;
@@ -63,7 +60,7 @@ TEST_F(match_lines_test, LinesThatOnlyHashAlikeArePaired) {
   std::string padded = std::string(16, '\0') + "\x02";
   match_pair("a\n\x02\nz\n", "a\n" + padded + "\nz\n");
   EXPECT_EQ(matches(), (std::vector<int32_t>{1, 0, 3}));
-  EXPECT_EQ(new_offsets[2], 2 + 18);
+  EXPECT_EQ(result.new_offsets[2], 2 + 18);
 }
 
 TEST_F(match_lines_test, BlankOptionsPairWhatVerificationAccepts) {
@@ -86,16 +83,16 @@ TEST_F(match_lines_test, FilesThatShrankSinceLoading) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     load_pair("a\nb\nc\n", "a\nb\nc\n");
-    FILE* old_file = fopen(state.path1, "w");
+    FILE* old_file = fopen(old_path_.c_str(), "w");
     fputs(c.old_now.c_str(), old_file);
     fclose(old_file);
-    FILE* new_file = fopen(state.path2, "w");
+    FILE* new_file = fopen(new_path_.c_str(), "w");
     fputs(c.new_now.c_str(), new_file);
     fclose(new_file);
-    match_lines();  // must end
+    result = match_lines(rules, old_path_.c_str(), new_path_.c_str(), tables);  // must end
     for (int32_t i = 1; i <= 3; ++i) {
-      EXPECT_LE(old_offsets[i], static_cast<int64_t>(c.old_now.size()) + 3);
-      EXPECT_LE(new_offsets[i], static_cast<int64_t>(c.new_now.size()) + 3);
+      EXPECT_LE(result.old_offsets[i], static_cast<int64_t>(c.old_now.size()) + 3);
+      EXPECT_LE(result.new_offsets[i], static_cast<int64_t>(c.new_now.size()) + 3);
     }
   }
 }

@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/exit_run.h"
-#include "cli/run_state.h"
+#include "base/exit_run.h"
 #include "engine/engine_test_files.h"
+#include "base/run_state.h"
 #include "engine/line_table.h"
-#include "engine/match_vector.h"
 
 namespace {
 
@@ -24,52 +23,56 @@ class verify_matches_test : public engine_test {
   void verify(const std::string& old_text, const std::string& new_text,
               const std::vector<int32_t>& pairs) {
     load_pair(old_text, new_text);
-    ASSERT_EQ(line_count[0], static_cast<int32_t>(pairs.size()));
-    match_vector = static_cast<int32_t*>(checked_alloc(table_size(line_count[0] + 2, 4)));
-    match_vector[0] = 0;
-    for (size_t i = 0; i < pairs.size(); ++i) match_vector[i + 1] = pairs[i];
-    old_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[0] + 2, 8)));
-    new_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[1] + 2, 8)));
-    verify_matches();
+    ASSERT_EQ(tables.line_count[0], static_cast<int32_t>(pairs.size()));
+    verify_loaded(pairs);
   }
 
-  std::vector<int64_t> offsets(const int64_t* table, int file) const {
-    return std::vector<int64_t>(table, table + line_count[file] + 1);
+  // Verifies the pairs on the files loaded, as they are now.
+  void verify_loaded(const std::vector<int32_t>& pairs) {
+    result = match_result{};
+    for (int file = 0; file < 2; ++file) result.line_count[file] = tables.line_count[file];
+    result.match_vector = table<int32_t>(result.line_count[0] + 2);
+    result.match_vector[0] = 0;
+    for (size_t i = 0; i < pairs.size(); ++i) result.match_vector[i + 1] = pairs[i];
+    result.old_offsets = table<int64_t>(result.line_count[0] + 2);
+    result.new_offsets = table<int64_t>(result.line_count[1] + 2);
+    verify_matches(rules, old_path_.c_str(), new_path_.c_str(), tables, result);
+  }
+
+  std::vector<int64_t> offsets(int file) const {
+    const int64_t* t = file == 0 ? result.old_offsets.data() : result.new_offsets.data();
+    return std::vector<int64_t>(t, t + result.line_count[file] + 1);
   }
 };
 
 TEST_F(verify_matches_test, OffsetsOfEveryLine) {
   verify("a\nbb\n\nccc\n", "bb\nx\n\ny\nz\n", {0, 1, 3, 0});
-  EXPECT_EQ(offsets(old_offsets, 0), (std::vector<int64_t>{0, 2, 5, 6, 10}));
-  EXPECT_EQ(offsets(new_offsets, 1), (std::vector<int64_t>{0, 3, 5, 6, 8, 10}));
+  EXPECT_EQ(offsets(0), (std::vector<int64_t>{0, 2, 5, 6, 10}));
+  EXPECT_EQ(offsets(1), (std::vector<int64_t>{0, 3, 5, 6, 8, 10}));
   EXPECT_EQ(matches(), (std::vector<int32_t>{0, 1, 3, 0}));
-  EXPECT_EQ(input_streams[0], nullptr);
-  EXPECT_EQ(input_streams[1], nullptr);
 }
 
 TEST_F(verify_matches_test, BrokenPairReadsOnToTheLineEnd) {
   verify("abXdef\nz\nlast\n", "abYgh\nz\n", {1, 2, 0});
   EXPECT_EQ(matches(), (std::vector<int32_t>{0, 2, 0}));
-  EXPECT_EQ(offsets(old_offsets, 0), (std::vector<int64_t>{0, 7, 9, 14}));
-  EXPECT_EQ(offsets(new_offsets, 1), (std::vector<int64_t>{0, 6, 8}));
+  EXPECT_EQ(offsets(0), (std::vector<int64_t>{0, 7, 9, 14}));
+  EXPECT_EQ(offsets(1), (std::vector<int64_t>{0, 6, 8}));
 }
 
 TEST_F(verify_matches_test, EmptyOldFileFillsNewOffsets) {
   verify("", "a\nbc\n", {});
-  EXPECT_EQ(offsets(new_offsets, 1), (std::vector<int64_t>{0, 2, 5}));
+  EXPECT_EQ(offsets(1), (std::vector<int64_t>{0, 2, 5}));
 }
 
 TEST_F(verify_matches_test, FileThatCannotBeOpenedAgainEndsTheRun) {
   load_pair("a\n", "a\n");
-  old_offsets = static_cast<int64_t*>(checked_alloc(table_size(3, 8)));
-  new_offsets = static_cast<int64_t*>(checked_alloc(table_size(3, 8)));
-  std::string gone = std::string(state.path1) + ".gone";
+  std::string gone = old_path_ + ".gone";
   std::string missing_too = gone + "2";
   state.exit_status = 1;  // the files were found to differ
   // The old file is tried first; the message has no program prefix.
-  state.path1 = gone.data();
-  state.path2 = missing_too.data();
-  EXPECT_EXIT(verify_matches(), ::testing::ExitedWithCode(1),
+  old_path_ = gone;
+  new_path_ = missing_too;
+  EXPECT_EXIT(verify_loaded({1}), ::testing::ExitedWithCode(1),
               "^" + gone + ": " + strerror(ENOENT) + "\n$");
 }
 
@@ -113,9 +116,9 @@ TEST_F(verify_matches_test, ComparisonUnderOptions) {
     // from the right place.
     verify(c.old_line + "\nnext\n", c.new_line + "\nnext\n", {1, 2});
     EXPECT_EQ(matches(), (std::vector<int32_t>{c.agree ? 1 : 0, 2}));
-    EXPECT_EQ(old_offsets[1], static_cast<int64_t>(c.old_line.size() + 1));
-    EXPECT_EQ(new_offsets[1], static_cast<int64_t>(c.new_line.size() + 1));
-    EXPECT_EQ(old_offsets[2], static_cast<int64_t>(c.old_line.size() + 6));
+    EXPECT_EQ(result.old_offsets[1], static_cast<int64_t>(c.old_line.size() + 1));
+    EXPECT_EQ(result.new_offsets[1], static_cast<int64_t>(c.new_line.size() + 1));
+    EXPECT_EQ(result.old_offsets[2], static_cast<int64_t>(c.old_line.size() + 6));
   }
 }
 
@@ -143,8 +146,8 @@ TEST_F(verify_matches_test, LinesAcrossBlockEnds) {
         old_expected.push_back(old_expected.back() + line.size() + 1);
       for (const auto& line : new_lines)
         new_expected.push_back(new_expected.back() + line.size() + 1);
-      EXPECT_EQ(offsets(old_offsets, 0), old_expected);
-      EXPECT_EQ(offsets(new_offsets, 1), new_expected);
+      EXPECT_EQ(offsets(0), old_expected);
+      EXPECT_EQ(offsets(1), new_expected);
     }
   }
 }
@@ -234,7 +237,7 @@ TEST_F(verify_matches_test, PairsOfFilesMuchAlikeAgainstAModel) {
     set_modes(false, all_blanks, false);
     alike_pair pair = make_alike_pair(2026 + round, 300, 3000);
     verify(text_of(pair.old_lines), text_of(pair.new_lines), pair.pairs);
-    expect_model(pair, all_blanks, matches(), offsets(old_offsets, 0), offsets(new_offsets, 1));
+    expect_model(pair, all_blanks, matches(), offsets(0), offsets(1));
   }
 }
 
@@ -251,8 +254,8 @@ TEST_F(verify_matches_test, LargeFilesVerifiedInTwoPartsAgainstAModel) {
       for (size_t i = 0; i < pair.pairs.size() / 2 + 1000; ++i) pair.pairs[i] = 0;
     }
     verify(text_of(pair.old_lines), text_of(pair.new_lines), pair.pairs);
-    ASSERT_GE(line_mark_count[0], 3);  // large enough to be split
-    expect_model(pair, all_blanks, matches(), offsets(old_offsets, 0), offsets(new_offsets, 1));
+    ASSERT_GE(tables.line_mark_count[0], 3);  // large enough to be split
+    expect_model(pair, all_blanks, matches(), offsets(0), offsets(1));
   }
 }
 
@@ -268,15 +271,11 @@ TEST_F(verify_matches_test, FilesChangedSinceLoadingAreVerifiedWhole) {
     std::vector<std::string>& lines = changed == 0 ? pair.old_lines : pair.new_lines;
     lines[10] += "z";
     {
-      std::ofstream out(changed == 0 ? state.path1 : state.path2, std::ios::binary);
+      std::ofstream out(changed == 0 ? old_path_ : new_path_, std::ios::binary);
       out << text_of(lines);
     }
-    match_vector = static_cast<int32_t*>(checked_alloc(table_size(line_count[0] + 2, 4)));
-    for (size_t i = 0; i < pair.pairs.size(); ++i) match_vector[i + 1] = pair.pairs[i];
-    old_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[0] + 2, 8)));
-    new_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[1] + 2, 8)));
-    verify_matches();
-    expect_model(pair, false, matches(), offsets(old_offsets, 0), offsets(new_offsets, 1));
+    verify_loaded(pair.pairs);
+    expect_model(pair, false, matches(), offsets(0), offsets(1));
   }
 }
 
@@ -288,23 +287,19 @@ TEST_F(verify_matches_test, NewFileCutShortSinceLoading) {
   load_pair(text_of(pair.old_lines), new_text);
   const size_t kept = new_text.size() / 4;
   {
-    std::ofstream out(state.path2, std::ios::binary);
+    std::ofstream out(new_path_, std::ios::binary);
     out << new_text.substr(0, kept);
   }
-  match_vector = static_cast<int32_t*>(checked_alloc(table_size(line_count[0] + 2, 4)));
-  for (size_t i = 0; i < pair.pairs.size(); ++i) match_vector[i + 1] = pair.pairs[i];
-  old_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[0] + 2, 8)));
-  new_offsets = static_cast<int64_t*>(checked_alloc(table_size(line_count[1] + 2, 8)));
-  verify_matches();
+  verify_loaded(pair.pairs);
   // No pairing stands with a new line beyond the cut, and the new offsets
   // stop growing there, but for the one read that meets the end.
-  for (int32_t i = 1; i <= line_count[0]; ++i) {
-    if (match_vector[i] == 0) continue;
-    ASSERT_LE(new_offsets[match_vector[i]], static_cast<int64_t>(kept)) << "old line " << i;
+  const table<int64_t>& new_offsets = result.new_offsets;
+  for (int32_t i = 1; i <= result.line_count[0]; ++i) {
+    int32_t m = result.match_vector[i];
+    if (m == 0) continue;
+    ASSERT_LE(new_offsets[m], static_cast<int64_t>(kept)) << "old line " << i;
   }
-  for (int32_t j = 1; j <= line_count[1]; ++j) ASSERT_LE(new_offsets[j - 1], new_offsets[j]);
-  EXPECT_EQ(input_streams[0], nullptr);
-  EXPECT_EQ(input_streams[1], nullptr);
+  for (int32_t j = 1; j <= result.line_count[1]; ++j) ASSERT_LE(new_offsets[j - 1], new_offsets[j]);
 }
 
 }  // namespace

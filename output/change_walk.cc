@@ -2,27 +2,21 @@
 
 #include <cstdio>
 
-#include "cli/exit_run.h"
-#include "cli/run_options.h"
-#include "cli/run_state.h"
-#include "engine/line_table.h"
-#include "engine/match_vector.h"
-#include "engine/verify_matches.h"
 #include "output/context_listing.h"
 #include "output/copy_out_lines.h"
+#include "output/print_range.h"
 
 namespace {
 
-// Opens one of the input streams again for printing; both were read moments
-// before, so a failure here is reported like one in verification.
-FILE* reopen(const char* path) {
-  FILE* stream = fopen(path, "r");
-  if (stream == nullptr) {
-    perror(path);
-    exit_run();
-  }
-  return stream;
-}
+// One walk's output: the line printing, the pending context group, and
+// whether a change was reported yet.
+struct change_walk {
+  const print_request& request;
+  match_result& result;
+  line_output out;
+  context_listing listing;
+  bool changes_found = false;
+};
 
 char change_letter(int32_t a, int32_t b, int32_t c, int32_t d) {
   if (b < a) return 'a';
@@ -30,9 +24,9 @@ char change_letter(int32_t a, int32_t b, int32_t c, int32_t d) {
   return 'c';
 }
 
-void print_command_line(int32_t a, int32_t b, int32_t c, int32_t d) {
+void print_command_line(int32_t format, int32_t a, int32_t b, int32_t c, int32_t d) {
   const char letter = change_letter(a, b, c, d);
-  switch (options.output_format) {
+  switch (format) {
     case FMT_NORMAL:
       print_range(a, b, ",");
       putchar(letter);
@@ -57,8 +51,34 @@ void print_command_line(int32_t a, int32_t b, int32_t c, int32_t d) {
   }
 }
 
+// Prints one change: old lines a..b replaced by new lines c..d.
+void report_change(change_walk& walk, int32_t a, int32_t b, int32_t c, int32_t d) {
+  const int32_t format = walk.request.output_format;
+  const bool has_old = b >= a;
+  const bool has_new = d >= c;
+  if (!has_old && !has_new && format != FMT_IFDEF) return;
+  if (!walk.changes_found) {
+    walk.changes_found = true;
+    if (format == FMT_CONTEXT) context_header(walk.request, walk.listing);
+  }
+  if (format == FMT_CONTEXT) {
+    record_change(walk.out, walk.result, walk.listing, change_range{a, b, c, d});
+    return;
+  }
+  print_command_line(format, a, b, c, d);
+  if (format == FMT_NORMAL || format == FMT_IFDEF) {
+    copy_out_lines(walk.out, walk.result.old_offsets.data(), a, b, 0, "< ", 1);
+    if (format == FMT_NORMAL && has_old && has_new) fputs("---\n", stdout);
+  }
+  copy_out_lines(walk.out, walk.result.new_offsets.data(), c, d, 1,
+                 format == FMT_NORMAL ? "> " : "", 0);
+  if ((format == FMT_EDIT || format == FMT_REVERSE) && has_new) fputs(".\n", stdout);
+  close_conditional_block(walk.out);
+}
+
+
 // Forward walk: changes in ascending order; the last call has b = m.
-void walk_forward(int32_t* v, int32_t m) {
+void walk_forward(change_walk& walk, int32_t* v, int32_t m) {
   int32_t i = 1;
   while (i <= m) {
     while (i <= m && v[i] == v[i - 1] + 1) ++i;
@@ -69,7 +89,7 @@ void walk_forward(int32_t* v, int32_t m) {
     const int32_t d = v[b + 1] - 1;
     // The next pass then steps at once over old line b + 1.
     v[b] = d;
-    report_change(a, b, c, d);
+    report_change(walk, a, b, c, d);
     i = b + 1;
   }
 }
@@ -77,7 +97,7 @@ void walk_forward(int32_t* v, int32_t m) {
 // Backward walk (editor script): changes in descending order, so that the
 // line numbers of each command are still those of the old file when ed runs
 // it; the last call has a = 1 and c = 1.
-void walk_backward(int32_t* v, int32_t m) {
+void walk_backward(change_walk& walk, int32_t* v, int32_t m) {
   int32_t b = m;
   while (b >= 1) {
     while (b >= 1 && v[b] != 0 && v[b] == v[b + 1] - 1) --b;
@@ -86,68 +106,29 @@ void walk_backward(int32_t* v, int32_t m) {
     while (a > 1 && v[a - 1] == 0) --a;
     const int32_t c = v[a - 1] + 1;
     v[a] = c;
-    report_change(a, b, c, d);
+    report_change(walk, a, b, c, d);
     b = a - 1;
-  }
-}
-
-// Under FMT_IFDEF the old file's bytes after its last copied line (the text
-// after its last newline, or all of it when it has no lines).
-void copy_rest_of_old_file() {
-  char block[65536];
-  size_t got;
-  while ((got = fread(block, 1, sizeof block, input_streams[0])) > 0) {
-    fwrite(block, 1, got, stdout);
   }
 }
 
 }  // namespace
 
-void print_range(int32_t first, int32_t last, const char* separator) {
-  printf("%d", first < last ? first : last);
-  if (first < last) printf("%s%d", separator, last);
-}
-
-void emit_changes() {
-  input_streams[0] = reopen(state.path1);
-  input_streams[1] = reopen(state.path2);
-  start_line_output(input_streams[0], input_streams[1]);
-  const int32_t m = line_count[0];
-  const int32_t n = line_count[1];
+bool emit_changes(match_result& result, const print_request& request) {
+  change_walk walk{request, result, {}, {}, false};
+  start_line_output(walk.out, request);
+  int32_t* match_vector = result.match_vector.data();
+  const int32_t m = result.line_count[0];
+  const int32_t n = result.line_count[1];
   match_vector[0] = 0;
   match_vector[m + 1] = n + 1;
-  if (options.output_format == FMT_EDIT) {
-    walk_backward(match_vector, m);
+  if (request.output_format == FMT_EDIT) {
+    walk_backward(walk, match_vector, m);
   } else {
-    walk_forward(match_vector, m);
+    walk_forward(walk, match_vector, m);
   }
-  if (m == 0) report_change(1, 0, 1, n);
-  if (options.output_format == FMT_IFDEF) copy_rest_of_old_file();
-  if (options.output_format == FMT_CONTEXT && state.changes_found) flush_context();
-}
-
-void report_change(int32_t a, int32_t b, int32_t c, int32_t d) {
-  const int32_t format = options.output_format;
-  const bool has_old = b >= a;
-  const bool has_new = d >= c;
-  if (!has_old && !has_new && format != FMT_IFDEF) return;
-  if (state.changes_found == 0) {
-    state.changes_found = 1;
-    if (format == FMT_CONTEXT) context_header();
-  }
-  if (format == FMT_CONTEXT) {
-    record_change(a, b, c, d);
-    return;
-  }
-  print_command_line(a, b, c, d);
-  if (format == FMT_NORMAL || format == FMT_IFDEF) {
-    copy_out_lines(old_offsets, a, b, input_streams[0], "< ", 1);
-    if (format == FMT_NORMAL && has_old && has_new) fputs("---\n", stdout);
-  }
-  copy_out_lines(new_offsets, c, d, input_streams[1], format == FMT_NORMAL ? "> " : "", 0);
-  if ((format == FMT_EDIT || format == FMT_REVERSE) && has_new) fputs(".\n", stdout);
-  if (open_block != 0) {
-    printf("#endif %s\n", block_label);
-    open_block = 0;
-  }
+  if (m == 0) report_change(walk, 1, 0, 1, n);
+  if (request.output_format == FMT_IFDEF) copy_rest_of_old_file(walk.out);
+  if (request.output_format == FMT_CONTEXT && walk.changes_found)
+    flush_context(walk.out, result, walk.listing);
+  return walk.changes_found;
 }

@@ -2,17 +2,13 @@
 #ifndef OVARN_OUTPUT_CHANGE_WALK_H_
 #define OVARN_OUTPUT_CHANGE_WALK_H_
 
-#include <cstdint>
+#include "engine/match_result.h"
+#include "output/print_request.h"
 
-// Prints every change of the compared pair in options.output_format and sets
-// state.changes_found when one is reported.
-void emit_changes();
-
-// Prints one change: old lines a..b replaced by new lines c..d.
-void report_change(int32_t a, int32_t b, int32_t c, int32_t d);
-
-// Prints a range of line numbers: the smaller bound, then separator and last
-// when first < last.
-void print_range(int32_t first, int32_t last, const char* separator);
+// Prints every change of the compared pair in request.output_format, reading
+// the lines again from request.path1 and request.path2; returns whether a
+// change was reported (changes_found). Rewrites result.match_vector as it
+// walks.
+bool emit_changes(match_result& result, const print_request& request);
 
 #endif  // OVARN_OUTPUT_CHANGE_WALK_H_

@@ -5,18 +5,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "cli/run_options.h"
-#include "cli/run_state.h"
-#include "engine/line_table.h"
-#include "engine/match_vector.h"
-#include "engine/verify_matches.h"
-#include "output/context_listing.h"
-#include "output/copy_out_lines.h"
+#include "engine/match_result.h"
+#include "output/print_request.h"
 
 namespace {
 
@@ -41,40 +37,32 @@ struct text_file {
   int32_t count() const { return static_cast<int32_t>(offsets.size()) - 1; }
 };
 
+// Whether the last emit reported a change.
+bool changes_found = false;
+
 // Runs the change output for old and new with the given pairings (element i
 // is the new line paired with old line i) and returns what it printed.
 std::string emit(int32_t format, const text_file& old_file, const text_file& new_file,
                  std::vector<int32_t> pairs, const char* symbol = "NAME", int32_t context = 3,
                  bool expand_tabs = false) {
-  options = run_options{};
-  options.expand_tabs = expand_tabs;
-  options.output_format = format;
-  options.context_lines = context;
-  options.ifdef_old = "";
-  options.ifdef_new = symbol;
-  options.paired_blocks = 1;
-  state = run_state{};
-  state.path1 = const_cast<char*>(old_file.path.c_str());
-  state.path2 = const_cast<char*>(new_file.path.c_str());
-  line_count[0] = old_file.count();
-  line_count[1] = new_file.count();
-  std::vector<int32_t> vector{0};
-  vector.insert(vector.end(), pairs.begin(), pairs.end());
-  vector.push_back(0);
-  match_vector = vector.data();
-  std::vector<int64_t> old_off = old_file.offsets, new_off = new_file.offsets;
-  old_offsets = old_off.data();
-  new_offsets = new_off.data();
-  open_block = 0;
-  context_count = 0;
-
+  const print_request request{format, context, expand_tabs, symbol, old_file.path.c_str(),
+                              new_file.path.c_str()};
+  match_result result;
+  result.line_count[0] = old_file.count();
+  result.line_count[1] = new_file.count();
+  result.match_vector = table<int32_t>(pairs.size() + 2);
+  result.match_vector[0] = 0;
+  for (size_t i = 0; i < pairs.size(); ++i) result.match_vector[i + 1] = pairs[i];
+  for (int file = 0; file < 2; ++file) {
+    const std::vector<int64_t>& from = (file == 0 ? old_file : new_file).offsets;
+    table<int64_t>& to = file == 0 ? result.old_offsets : result.new_offsets;
+    to = table<int64_t>(from.size() + 1);
+    std::copy(from.begin(), from.end(), to.data());
+  }
   ::testing::internal::CaptureStdout();
-  emit_changes();
+  changes_found = emit_changes(result, request);
   fflush(stdout);
-  std::string out = ::testing::internal::GetCapturedStdout();
-  fclose(input_streams[0]);
-  fclose(input_streams[1]);
-  return out;
+  return ::testing::internal::GetCapturedStdout();
 }
 
 struct format_case {
@@ -96,7 +84,7 @@ TEST(EmitChanges, FirstWorkedExampleInEveryFormat) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << c.format;
-    EXPECT_EQ(state.changes_found, 1);
+    EXPECT_TRUE(changes_found);
   }
 }
 
@@ -148,9 +136,9 @@ TEST(EmitChanges, MergedOutputCarriesTheOldTailAndNoSymbolBlocks) {
   // Files whose lines all match still print the old text under -D.
   text_file same({"a", "x"}, "t");
   EXPECT_EQ(emit(FMT_IFDEF, same, new_file, {1, 2}), "a\nx\nt");
-  EXPECT_EQ(state.changes_found, 1);
+  EXPECT_TRUE(changes_found);
   EXPECT_EQ(emit(FMT_NORMAL, same, new_file, {1, 2}), "");
-  EXPECT_EQ(state.changes_found, 0);
+  EXPECT_FALSE(changes_found);
 }
 
 TEST(EmitChanges, TabsExpandToMultiplesOfEight) {

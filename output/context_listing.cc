@@ -2,21 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
-#include "cli/run_options.h"
-#include "cli/run_state.h"
-#include "engine/line_table.h"
-#include "engine/verify_matches.h"
-#include "output/change_walk.h"
-#include "output/copy_out_lines.h"
-
-change_range pending_changes[max_pending_changes];
-int32_t context_count = 0;
-
-int32_t min_int(int32_t x, int32_t y) { return x < y ? x : y; }
-int32_t max_int(int32_t x, int32_t y) { return x > y ? x : y; }
+#include "output/print_range.h"
 
 namespace {
 
@@ -38,8 +28,8 @@ int32_t saturate(int64_t line) {
   return static_cast<int32_t>(line);
 }
 
-bool far_apart(const change_range& last, int32_t a, int32_t c) {
-  const int64_t reach = 2 * static_cast<int64_t>(options.context_lines);
+bool far_apart(int32_t context_lines, const change_range& last, int32_t a, int32_t c) {
+  const int64_t reach = 2 * static_cast<int64_t>(context_lines);
   return a > last.b + reach && c > last.d + reach;
 }
 
@@ -47,9 +37,10 @@ bool far_apart(const change_range& last, int32_t a, int32_t c) {
 int32_t side_first(const change_range& ch, int side) { return side == 0 ? ch.a : ch.c; }
 int32_t side_last(const change_range& ch, int side) { return side == 0 ? ch.b : ch.d; }
 
-bool group_has_lines(int side) {
-  for (int32_t k = 0; k < context_count; ++k) {
-    if (side_first(pending_changes[k], side) <= side_last(pending_changes[k], side)) return true;
+bool group_has_lines(const context_listing& listing, int side) {
+  for (int32_t k = 0; k < listing.context_count; ++k) {
+    const change_range& ch = listing.pending_changes[k];
+    if (side_first(ch, side) <= side_last(ch, side)) return true;
   }
   return false;
 }
@@ -57,60 +48,59 @@ bool group_has_lines(int side) {
 // One side of the pending group from line first to line last: unchanged
 // lines after two blanks, changed lines marked "! " when the change has lines
 // on both sides, else "- " (old side) or "+ " (new side).
-void print_group_side(int side, int32_t first, int32_t last) {
-  const int64_t* offsets = side == 0 ? old_offsets : new_offsets;
-  FILE* stream = input_streams[side];
+void print_group_side(line_output& out, const match_result& result,
+                      const context_listing& listing, int side, int32_t first, int32_t last) {
+  const int64_t* offsets = side == 0 ? result.old_offsets.data() : result.new_offsets.data();
   const char* one_sided = side == 0 ? "- " : "+ ";
   int32_t r = first;
-  for (int32_t k = 0; k < context_count; ++k) {
-    const change_range& ch = pending_changes[k];
+  for (int32_t k = 0; k < listing.context_count; ++k) {
+    const change_range& ch = listing.pending_changes[k];
     const int32_t from = side_first(ch, side);
     const int32_t to = side_last(ch, side);
     const bool other_side_empty = side_first(ch, 1 - side) > side_last(ch, 1 - side);
-    copy_out_lines(offsets, r, from - 1, stream, "  ", 0);
-    if (from <= to) copy_out_lines(offsets, from, to, stream, other_side_empty ? one_sided : "! ", 0);
+    copy_out_lines(out, offsets, r, from - 1, side, "  ", 0);
+    if (from <= to)
+      copy_out_lines(out, offsets, from, to, side, other_side_empty ? one_sided : "! ", 0);
     r = to + 1;
   }
-  copy_out_lines(offsets, r, last, stream, "  ", 0);
+  copy_out_lines(out, offsets, r, last, side, "  ", 0);
 }
 
 }  // namespace
 
-void context_header() {
-  printf("*** %s\t", state.path1);
-  printf("%s--- %s\t", modification_time(state.path1), state.path2);
-  printf("%s", modification_time(state.path2));
-  context_count = 0;
+void context_header(const print_request& request, context_listing& listing) {
+  printf("*** %s\t", request.path1);
+  printf("%s--- %s\t", modification_time(request.path1), request.path2);
+  printf("%s", modification_time(request.path2));
+  listing.context_count = 0;
 }
 
-void record_change(int32_t a, int32_t b, int32_t c, int32_t d) {
-  if (context_count == max_pending_changes) {
-    flush_context();
-  } else if (context_count > 0 && far_apart(pending_changes[context_count - 1], a, c)) {
-    flush_context();
-  }
-  pending_changes[context_count++] = change_range{a, b, c, d};
+void record_change(line_output& out, const match_result& result, context_listing& listing,
+                   const change_range& change) {
+  const int32_t count = listing.context_count;
+  if (count == max_pending_changes ||
+      (count > 0 && far_apart(out.request->context_lines, listing.pending_changes[count - 1],
+                              change.a, change.c)))
+    flush_context(out, result, listing);
+  listing.pending_changes[listing.context_count++] = change;
 }
 
-void flush_context() {
-  if (context_count == 0) return;
-  const change_range& first = pending_changes[0];
-  const change_range& last = pending_changes[context_count - 1];
-  const int64_t context = options.context_lines;
-  const int32_t old_first = max_int(1, saturate(first.a - context));
-  const int32_t old_last = min_int(line_count[0], saturate(last.b + context));
-  const int32_t new_first = max_int(1, saturate(first.c - context));
-  const int32_t new_last = min_int(line_count[1], saturate(last.d + context));
-
+void flush_context(line_output& out, const match_result& result, context_listing& listing) {
+  if (listing.context_count == 0) return;
+  const change_range& first = listing.pending_changes[0];
+  const change_range& last = listing.pending_changes[listing.context_count - 1];
+  const int64_t context = out.request->context_lines;
+  const int32_t old_first = std::max(1, saturate(first.a - context));
+  const int32_t old_last = std::min(result.line_count[0], saturate(last.b + context));
+  const int32_t new_first = std::max(1, saturate(first.c - context));
+  const int32_t new_last = std::min(result.line_count[1], saturate(last.d + context));
   fputs("***************\n*** ", stdout);
   print_range(old_first, old_last, ",");
   fputs(" ****\n", stdout);
-  if (group_has_lines(0)) print_group_side(0, old_first, old_last);
-
+  if (group_has_lines(listing, 0)) print_group_side(out, result, listing, 0, old_first, old_last);
   fputs("--- ", stdout);
   print_range(new_first, new_last, ",");
   fputs(" ----\n", stdout);
-  if (group_has_lines(1)) print_group_side(1, new_first, new_last);
-
-  context_count = 0;
+  if (group_has_lines(listing, 1)) print_group_side(out, result, listing, 1, new_first, new_last);
+  listing.context_count = 0;
 }

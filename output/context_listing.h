@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+#include "engine/match_result.h"
+#include "output/copy_out_lines.h"
+#include "output/print_request.h"
+
 // One change: old lines a..b replaced by new lines c..d.
 struct change_range {
   int32_t a, b, c, d;
@@ -13,21 +17,22 @@ struct change_range {
 // At most this many changes wait in one group.
 constexpr int32_t max_pending_changes = 128;
 
-extern change_range pending_changes[max_pending_changes];
-extern int32_t context_count;
-
-int32_t min_int(int32_t x, int32_t y);
-int32_t max_int(int32_t x, int32_t y);
+// The group being gathered.
+struct context_listing {
+  change_range pending_changes[max_pending_changes];
+  int32_t context_count = 0;
+};
 
 // Prints the two file-name lines with modification times and starts an empty
 // group.
-void context_header();
+void context_header(const print_request& request, context_listing& listing);
 
 // Adds a change to the pending group, printing the group first when the
 // change may not join it.
-void record_change(int32_t a, int32_t b, int32_t c, int32_t d);
+void record_change(line_output& out, const match_result& result, context_listing& listing,
+                   const change_range& change);
 
 // Prints the pending group, if any, and empties it.
-void flush_context();
+void flush_context(line_output& out, const match_result& result, context_listing& listing);
 
 #endif  // OVARN_OUTPUT_CONTEXT_LISTING_H_

@@ -1,0 +1,46 @@
+#include "base/block_reader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+block_reader make_block_reader(int fd, int64_t offset) {
+  block_reader reader;
+  reader.fd = fd;
+  reader.bytes = table<unsigned char>(block_bytes + block_padding);
+  memset(reader.bytes.data(), 0, block_bytes + block_padding);
+  reader.start = offset;
+  return reader;
+}
+
+bool refill(block_reader& reader) {
+  reader.start += static_cast<int64_t>(reader.end);
+  reader.pos = 0;
+  ssize_t got;
+  do {
+    got = read(reader.fd, reader.bytes.data(), block_bytes);
+  } while (got < 0 && errno == EINTR);
+  reader.end = got > 0 ? static_cast<size_t>(got) : 0;
+  memset(reader.bytes.data() + reader.end, 0, block_padding);
+  if (reader.end == 0) reader.met_end = true;
+  return reader.end > 0;
+}
+
+bool fill_at(block_reader& reader, int64_t offset, size_t least) {
+  if (offset >= reader.start && offset < reader.start + static_cast<int64_t>(reader.end)) {
+    reader.pos = static_cast<size_t>(offset - reader.start);
+    return true;
+  }
+  constexpr size_t kLeastRead = 4096;
+  const size_t want = std::min(std::max(least, kLeastRead), block_bytes);
+  ssize_t got;
+  do {
+    got = pread(reader.fd, reader.bytes.data(), want, offset);
+  } while (got < 0 && errno == EINTR);
+  reader.start = offset;
+  reader.pos = 0;
+  reader.end = got > 0 ? static_cast<size_t>(got) : 0;
+  return reader.end > 0;
+}

@@ -1,0 +1,58 @@
+#include "base/exit_run.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/messages.h"
+#include "base/run_state.h"
+
+void exit_run() {
+  if (state.temp_path[0] != '\0') unlink(state.temp_path);
+  exit(state.exit_status);
+}
+
+void files_too_big() {
+  fputs(msg_files_too_big, stderr);
+  exit_run();
+}
+
+void* checked_alloc(uint32_t size) {
+  // malloc(0) may legitimately give null; a table of no bytes still needs a
+  // block the caller can resize.
+  void* block = malloc(size == 0 ? 1 : size);
+  if (block == nullptr) files_too_big();
+  return block;
+}
+
+void* checked_realloc(void* block, uint32_t size) {
+  void* resized = realloc(block, size == 0 ? 1 : size);
+  if (resized == nullptr) files_too_big();
+  return resized;
+}
+
+uint32_t table_size(uint64_t count, uint64_t elem_size) {
+  if (elem_size != 0 && count > UINT32_MAX / elem_size) files_too_big();
+  return static_cast<uint32_t>(count * elem_size);
+}
+
+char* copy_string(const char* text) {
+  size_t length = strlen(text);
+  char* copy = static_cast<char*>(malloc(length + 1));
+  if (copy == nullptr) {
+    fputs(msg_ran_out_of_memory, stderr);
+    exit_run();
+  }
+  memcpy(copy, text, length + 1);
+  return copy;
+}
+
+void report_path_error(const char* path) {
+  int saved = errno;
+  fputs(msg_prefix, stderr);
+  errno = saved;
+  perror(path);
+}

@@ -1,0 +1,43 @@
+// The main program's messages on standard error, side by side.
+//
+// They begin with "varn: ", the name of the tool these programs descend
+// from, so that scripts that match its messages keep working. The
+// deliberate differences:
+// - the perror lines for entries, install paths and files opened again
+//   carry no prefix (they are printed by perror alone), and neither does the
+//   pager's "No more processes", which also has no newline;
+// - memory: tables that cannot be had say "files too big, try -h" (the
+//   helper program compares files of any size), a directory listing or a
+//   path says "ran out of memory", and the copy of one entry name says
+//   "out of memory".
+#ifndef OVARN_BASE_MESSAGES_H_
+#define OVARN_BASE_MESSAGES_H_
+
+inline constexpr char msg_prefix[] = "varn: ";  // before a perror line
+
+inline constexpr char msg_files_too_big[] = "varn: files too big, try -h\n";
+inline constexpr char msg_ran_out_of_memory[] = "varn: ran out of memory\n";
+inline constexpr char msg_out_of_memory[] = "varn: out of memory\n";
+
+// Command line.
+inline constexpr char msg_two_filenames[] = "varn: two filename arguments required\n";
+inline constexpr char msg_bad_count[] = "varn: -c: bad count\n";
+inline constexpr char msg_use_start[] = "varn: use -Sstart\n";
+inline constexpr char msg_unknown_option[] = "varn: -%s: unknown option\n";  // the letters
+inline constexpr char msg_hand_off_formats[] = "varn: -h doesn't support -e, -f, -n, -c, or -I\n";
+
+// File pairs.
+inline constexpr char msg_dash_with_directory[] = "varn: can't specify - with other arg directory\n";
+inline constexpr char msg_dash_dash[] = "varn: can't specify - -\n";
+inline constexpr char msg_joined_too_long[] = "varn: %s/%s: %s\n";  // directory, name, error
+
+// Directories.
+inline constexpr char msg_ifdef_with_directories[] = "varn: can't specify -I with directories\n";
+inline constexpr char msg_warn_s_l_with_e[] = "varn: warning: shouldn't give -s or -l with -e\n";
+inline constexpr char msg_path_too_long[] = "varn: %s: %s\n";     // path, error
+inline constexpr char msg_entry_too_long[] = "%.*s%s: %s\n";      // perror form: no prefix
+inline constexpr char msg_system_error[] = "varn: %s\n";          // error text
+inline constexpr char msg_no_more_processes[] = "varn: No more processes\n";
+inline constexpr char msg_no_more_processes_pager[] = "No more processes";
+
+#endif  // OVARN_BASE_MESSAGES_H_

@@ -1,0 +1,3 @@
+#include "base/run_options.h"
+
+run_options options;

@@ -1,0 +1,168 @@
+#include "cli/compare_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "base/exit_run.h"
+#include "base/looks_like_text.h"
+#include "base/messages.h"
+#include "base/owned_files.h"
+#include "base/run_options.h"
+#include "base/run_state.h"
+#include "base/table.h"
+#include "build_paths.h"
+#include "cli/spool_stdin.h"
+#include "engine/line_table.h"
+#include "engine/match_lines.h"
+#include "output/change_walk.h"
+
+namespace {
+
+constexpr size_t kPathBytes = 1024;
+constexpr size_t kBlockBytes = 1024;
+constexpr size_t kStreamBuffer = size_t{1} << 16;
+
+// Under -h the helper program takes the run over with the same command line;
+// it resolves directories and "-" itself.
+[[noreturn]] void hand_off_to_helper() {
+  state.arg_vector[0] = const_cast<char*>("varnh");
+  execv(OVARN_HELPER_PATH, state.arg_vector);
+  report_path_error(OVARN_HELPER_PATH);
+  exit_run();
+}
+
+bool is_stdin(const char* path) { return strcmp(path, "-") == 0; }
+
+void look_up(const char* path, struct stat* status) {
+  if (stat(path, status) != 0) {
+    report_path_error(path);
+    exit_run();
+  }
+}
+
+// dir + "/" + the last path component of other, as a new text.
+char* join_dir_operand(const char* dir, const char* other) {
+  const char* slash = strrchr(other, '/');
+  const char* component = slash != nullptr ? slash + 1 : other;
+  char joined[kPathBytes];
+  int length = snprintf(joined, sizeof joined, "%s/%s", dir, component);
+  if (length < 0 || static_cast<size_t>(length) >= sizeof joined) {
+    fprintf(stderr, msg_joined_too_long, dir, component, strerror(ENAMETOOLONG));
+    exit_run();
+  }
+  return copy_string(joined);
+}
+
+// At most one operand is a directory here; "-" counts as a regular file.
+void resolve_operands() {
+  if (S_ISDIR(state.stat1.st_mode) || S_ISDIR(state.stat2.st_mode)) {
+    bool first_is_dir = S_ISDIR(state.stat1.st_mode);
+    if (is_stdin(first_is_dir ? state.path2 : state.path1)) {
+      fputs(msg_dash_with_directory, stderr);
+      exit_run();
+    }
+    if (first_is_dir) {
+      state.path1 = join_dir_operand(state.path1, state.path2);
+      look_up(state.path1, &state.stat1);
+    } else {
+      state.path2 = join_dir_operand(state.path2, state.path1);
+      look_up(state.path2, &state.stat2);
+    }
+  } else if (is_stdin(state.path1)) {
+    if (is_stdin(state.path2)) {
+      fputs(msg_dash_dash, stderr);
+      exit_run();
+    }
+    state.path1 = spool_stdin();
+    look_up(state.path1, &state.stat1);
+  } else if (is_stdin(state.path2)) {
+    state.path2 = spool_stdin();
+    look_up(state.path2, &state.stat2);
+  }
+}
+
+// A file opened for the identity and binary tests, which read it through
+// stdio in blocks of 1024 bytes; a file that cannot be opened ends the run.
+owned_stream open_input(const char* path, table<char>& buffer) {
+  owned_stream stream(fopen(path, "r"));
+  if (stream == nullptr) {
+    report_path_error(path);
+    exit_run();
+  }
+  // Larger than stdio's own: fewer reads in the identity test.
+  buffer = table<char>(kStreamBuffer);
+  setvbuf(stream.get(), buffer.data(), _IOFBF, kStreamBuffer);
+  return stream;
+}
+
+// Files of different sizes differ without a byte being read.
+bool same_bytes(FILE* first, FILE* second) {
+  if (state.stat1.st_size != state.stat2.st_size) return false;
+  char block1[kBlockBytes];
+  char block2[kBlockBytes];
+  for (;;) {
+    size_t count1 = fread(block1, 1, kBlockBytes, first);
+    size_t count2 = fread(block2, 1, kBlockBytes, second);
+    if (count1 != count2) return false;
+    if (count1 == 0) return true;
+    if (memcmp(block1, block2, count1) != 0) return false;
+  }
+}
+
+// Under the context format a pair without changes says so.
+void apply_closing_rule() {
+  if (options.output_format == FMT_CONTEXT && state.changes_found == 0)
+    puts("No differences encountered");
+}
+
+line_rules rules_of(const run_options& o) {
+  return make_line_rules(o.blank_runs != 0, o.all_blanks != 0, o.fold_case != 0);
+}
+
+print_request request_of(const run_options& o, const run_state& s) {
+  return print_request{o.output_format, o.context_lines, o.expand_tabs != 0,
+                       o.ifdef_new != nullptr ? o.ifdef_new : "", s.path1, s.path2};
+}
+
+}  // namespace
+
+void compare_file_pair() {
+  table<char> buffers[2];  // outlive the streams
+  owned_stream first = open_input(state.path1, buffers[0]);
+  owned_stream second = open_input(state.path2, buffers[1]);
+  if (same_bytes(first.get(), second.get())) {
+    state.exit_status = 0;
+    apply_closing_rule();
+    return;
+  }
+  state.exit_status = 1;  // every later stop ends with 1
+
+  if (!looks_like_text(first.get()) || !looks_like_text(second.get())) {
+    printf("Binary files %s and %s differ\n", state.path1, state.path2);
+    return;
+  }
+
+  const line_rules rules = rules_of(options);
+  line_tables tables;
+  load_line_tables(rules, first.get(), second.get(), tables);
+  first.reset();
+  second.reset();
+  match_result result = match_lines(rules, state.path1, state.path2, tables);
+  state.changes_found = emit_changes(result, request_of(options, state)) ? 1 : 0;
+  state.exit_status = state.changes_found;
+  apply_closing_rule();
+}
+
+void compare_regular_files() {
+  if (options.hand_off) hand_off_to_helper();
+  // Listings can be tens of megabytes: written to a file or a pipe they go
+  // out in large writes.
+  if (!isatty(STDOUT_FILENO)) setvbuf(stdout, nullptr, _IOFBF, size_t{1} << 16);
+  resolve_operands();
+  compare_file_pair();
+  exit_run();
+}

@@ -1,3 +1,0 @@
-#include "cli/run_state.h"
-
-run_state state;
