@@ -11,7 +11,7 @@ set -u
 build=${1:?usage: run_fuzzers.sh BUILD_DIR [SECONDS_PER_TARGET] [TARGET...]}
 seconds=${2:-60}
 shift $(($# < 2 ? $# : 2))
-targets=${*:-options compare helper}
+targets=${*:-options compare helper dircmp}
 here=$(cd "$(dirname "$0")" && pwd)
 status=0
 for target in $targets; do
@@ -23,7 +23,7 @@ for target in $targets; do
     # In process: a slow input is a hang, and the programs' own messages on
     # standard error are dropped (the fuzzer's and the sanitizers' reports
     # are kept).
-    helper) limits="-timeout=10 -close_fd_mask=2" ;;
+    helper|dircmp) limits="-timeout=10 -close_fd_mask=2" ;;
     *) limits="-timeout=60" ;;
   esac
   echo "== fuzz_$target for ${seconds}s"
