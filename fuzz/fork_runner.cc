@@ -10,8 +10,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
+
+#include "fuzz/fuzz_input.h"
 
 // The inline 8-bit coverage counters of every instrumented object lie in
 // this section; the linker marks its bounds.
@@ -50,11 +51,6 @@ shared_coverage* coverage() {
     return static_cast<shared_coverage*>(block);
   }();
   return shared;
-}
-
-void remove_work_dir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(fuzz_work_dir(), ignored);
 }
 
 // Runs in the child when the program calls exit(): hands the counters back
@@ -97,18 +93,6 @@ void show_file(const std::string& path) {
 
 }  // namespace
 
-const std::string& fuzz_work_dir() {
-  // Never destroyed, so that the removal at exit can still read it.
-  static const std::string* dir = [] {
-    char name[] = "/tmp/ovarn-fuzz-XXXXXX";
-    if (mkdtemp(name) == nullptr) abort();
-    auto* path = new std::string(name);
-    atexit(remove_work_dir);
-    return path;
-  }();
-  return *dir;
-}
-
 void run_in_child(entry_point entry, const std::vector<std::string>& args,
                   const std::string& stdin_path) {
   const std::string stderr_path = fuzz_work_dir() + "/stderr";
@@ -136,7 +120,7 @@ void run_in_child(entry_point entry, const std::vector<std::string>& args,
     for (const auto& a : args) fprintf(stderr, " %s", a.c_str());
     fprintf(stderr, " ): %s %d\n", died ? "signal" : "status",
             died ? WTERMSIG(wstatus) : WEXITSTATUS(wstatus));
-    remove_work_dir();  // the fuzzer saves the input itself; abort skips exit handlers
+    remove_fuzz_work_dir();  // the fuzzer saves the input itself; abort skips exit handlers
     abort();
   }
 }

@@ -3,7 +3,8 @@
 // coverage counters are copied back, so that the fuzzer is guided by what
 // the child ran. A child that dies by a signal, reports a sanitizer error,
 // ends with a status its program never gives, or runs too long, aborts the
-// fuzzer process, which then saves the input as a crash.
+// fuzzer process, which then saves the input as a crash. Only targets whose
+// entry point ends the process use it; the others run in process.
 #ifndef OVARN_FUZZ_FORK_RUNNER_H_
 #define OVARN_FUZZ_FORK_RUNNER_H_
 
@@ -11,9 +12,6 @@
 #include <vector>
 
 using entry_point = int (*)(int, char**);
-
-// A private directory for the inputs of this fuzzer process, made once.
-const std::string& fuzz_work_dir();
 
 // Runs entry with args (argument zero included) and standard input from
 // stdin_path; standard output is thrown away.

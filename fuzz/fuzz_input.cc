@@ -1,7 +1,10 @@
 #include "fuzz/fuzz_input.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 uint8_t fuzz_reader::take_byte() {
   if (size == 0) return 0;
@@ -47,4 +50,26 @@ fuzz_pair write_fuzz_pair(const std::string& text, const std::string& dir) {
   write_whole_file(pair.old_path, old_text);
   write_whole_file(pair.new_path, new_text);
   return pair;
+}
+
+const std::string& fuzz_work_dir() {
+  // Never destroyed, so that the removal at exit can still read it.
+  static const std::string* dir = [] {
+    // In memory where the system offers it: on a disk, rewriting the files
+    // for every input waits for the disk and slows the fuzzer many times.
+    char in_memory[] = "/dev/shm/ovarn-fuzz-XXXXXX";
+    char on_disk[] = "/tmp/ovarn-fuzz-XXXXXX";
+    const char* name = mkdtemp(in_memory);
+    if (name == nullptr) name = mkdtemp(on_disk);
+    if (name == nullptr) abort();
+    auto* path = new std::string(name);
+    atexit(remove_fuzz_work_dir);
+    return path;
+  }();
+  return *dir;
+}
+
+void remove_fuzz_work_dir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(fuzz_work_dir(), ignored);
 }

@@ -1,5 +1,5 @@
 // Cutting one fuzz input into the pieces a target needs: a few selector
-// bytes and two file contents.
+// bytes and two file contents; and the private directory the files go in.
 #ifndef OVARN_FUZZ_FUZZ_INPUT_H_
 #define OVARN_FUZZ_FUZZ_INPUT_H_
 
@@ -22,6 +22,14 @@ void split_pair(const std::string& text, const std::string& separator, std::stri
                 std::string& new_text);
 
 void write_whole_file(const std::string& path, const std::string& content);
+
+// A private directory for the inputs of this fuzzer process, made on first
+// use (under /dev/shm, or /tmp without it) and removed with its files when
+// the process exits.
+const std::string& fuzz_work_dir();
+
+// Removes the directory at once, for a run that ends without exit handlers.
+void remove_fuzz_work_dir();
 
 // The paths of a pair of files that a target compares.
 struct fuzz_pair {

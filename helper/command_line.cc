@@ -12,11 +12,12 @@ int count_b_letters(const char* group) {
 
 }  // namespace
 
-helper_operands read_command_line(helper_state& state, int argc, char** argv) {
+bool read_command_line(helper_state& state, int argc, char** argv, helper_operands& operands) {
   int next = 1;
   for (; next < argc && argv[next][0] == '-'; ++next) {
     state.blank_runs += count_b_letters(argv[next]);
   }
-  if (argc - next != 2) helper_fail("must have 2 file arguments", "");
-  return helper_operands{{argv[next], argv[next + 1]}};
+  if (argc - next != 2) return helper_fail("must have 2 file arguments", "");
+  operands = helper_operands{{argv[next], argv[next + 1]}};
+  return true;
 }

@@ -10,11 +10,12 @@
 #include "helper/helper_state.h"
 
 struct helper_operands {
-  const char* paths[2];  // first and second operand
+  const char* paths[2] = {};  // first and second operand
 };
 
-// Sets blank_runs and gives the two operands; ends the process through
-// helper_fail unless exactly two arguments follow the option groups.
-helper_operands read_command_line(helper_state& state, int argc, char** argv);
+// Sets blank_runs and the two operands; false, with the message written by
+// helper_fail, unless exactly two arguments follow the option groups.
+[[nodiscard]] bool read_command_line(helper_state& state, int argc, char** argv,
+                                     helper_operands& operands);
 
 #endif  // OVARN_HELPER_COMMAND_LINE_H_

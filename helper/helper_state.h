@@ -1,11 +1,13 @@
-// The helper's one process-wide record: the blank rule, the line that the
-// comparison is at in each file, and the bounded window of lines held of each
-// file. Lines are numbered from 1; file index 0 is the first operand, 1 the
-// second.
+// The record of one comparison: the blank rule, the line that the comparison
+// is at in each file, and the bounded window of lines held of each file. It
+// owns the slot buffers and the descriptors it opened, and frees them when it
+// goes out of scope. Lines are numbered from 1; file index 0 is the first
+// operand, 1 the second.
 #ifndef OVARN_HELPER_HELPER_STATE_H_
 #define OVARN_HELPER_HELPER_STATE_H_
 
 #include <cstdint>
+#include <memory>
 
 #include "helper/line_source.h"
 
@@ -20,13 +22,18 @@ inline constexpr int LINE_LIMIT = SLOT_BYTES - 1;
 // buffer of this many bytes, terminator included.
 inline constexpr int JOINED_PATH_BYTES = 100;
 
+// Exit statuses: no line differed, changes were reported, trouble.
+inline constexpr int HELPER_SAME = 0;
+inline constexpr int HELPER_CHANGED = 1;
+inline constexpr int HELPER_TROUBLE = 2;
+
 // The lines held of one file: slot k holds line first_line + k for k below
 // stored_count. A slot's buffer is allocated the first time it is filled and
-// then reused until the process ends.
+// then reused until the window goes.
 struct line_window {
   std::int64_t first_line = 1;
   std::int32_t stored_count = 0;
-  char* slots[WINDOW_LINES] = {};
+  std::unique_ptr<char[]> slots[WINDOW_LINES];
   std::int32_t lengths[WINDOW_LINES] = {};  // bytes of the line in each slot
   line_source source;
   const char* name = "";  // the path opened, for a read-error message

@@ -24,6 +24,10 @@ bool refill(line_source& s) {
 
 }  // namespace
 
+line_source::~line_source() {
+  if (owns_fd) close(fd);
+}
+
 std::size_t read_source_line(line_source& s, char* out, std::size_t limit) {
   const std::size_t most = limit - 1;
   std::size_t n = 0;

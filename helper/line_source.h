@@ -10,11 +10,17 @@
 
 struct line_source {
   int fd = -1;
+  bool owns_fd = false;  // fd was opened for this source and is closed with it
   std::size_t pos = 0;   // next unread byte of block
   std::size_t len = 0;   // bytes held in block
   bool ended = false;    // a read has met the end of the file
   bool failed = false;   // a read has failed
   char block[64 * 1024];
+
+  line_source() = default;
+  line_source(const line_source&) = delete;
+  line_source& operator=(const line_source&) = delete;
+  ~line_source();
 };
 
 // Copies the next line into out, followed by a terminator, and gives its

@@ -1,14 +1,14 @@
 #include "helper/line_window.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "helper/resync.h"
 
-void helper_fail(const char* text, const char* detail) {
+bool helper_fail(const char* text, const char* detail) {
   std::fprintf(stderr, "varnh: %s%s\n", text, detail);
-  std::exit(2);
+  return false;
 }
 
 namespace {
@@ -16,33 +16,41 @@ namespace {
 // Reads the next line of the window's source into slot k, or gives an empty
 // text at the end of the file. A read error is not taken for the end of the
 // file: the listing would claim that the rest of the file had gone.
-std::string_view read_next_line(helper_state& state, line_window& w) {
+bool read_next_line(helper_state& state, line_window& w, std::string_view& text) {
   const int k = w.stored_count;
   if (w.slots[k] == nullptr) {
-    w.slots[k] = static_cast<char*>(std::malloc(SLOT_BYTES));
-    if (w.slots[k] == nullptr) resync_failure(state);
+    w.slots[k].reset(new (std::nothrow) char[SLOT_BYTES]);
+    if (w.slots[k] == nullptr) return resync_failure(state);
   }
-  const std::size_t length = read_source_line(w.source, w.slots[k], LINE_LIMIT);
-  if (w.source.failed) helper_fail("can't read ", w.name);
-  if (length == 0) return {};
+  const std::size_t length = read_source_line(w.source, w.slots[k].get(), LINE_LIMIT);
+  if (w.source.failed) return helper_fail("can't read ", w.name);
+  text = {};
+  if (length == 0) return true;
   w.lengths[k] = static_cast<std::int32_t>(length);
   ++w.stored_count;
-  return {w.slots[k], length};
+  text = {w.slots[k].get(), length};
+  return true;
 }
 
 }  // namespace
 
-std::string_view get_line(helper_state& state, int f, std::int64_t n) {
+bool get_line(helper_state& state, int f, std::int64_t n, std::string_view& text) {
   line_window& w = state.windows[f];
   const std::int64_t k = n - w.first_line;
-  if (k < 0) helper_fail("program error ", "1");
-  if (k < w.stored_count) return {w.slots[k], static_cast<std::size_t>(w.lengths[k])};
-  if (k > w.stored_count) helper_fail("program error ", "2");
-  if (w.stored_count == WINDOW_LINES) helper_fail("program error ", "3");
+  if (k < 0) return helper_fail("program error ", "1");
+  if (k < w.stored_count) {
+    text = {w.slots[k].get(), static_cast<std::size_t>(w.lengths[k])};
+    return true;
+  }
+  if (k > w.stored_count) return helper_fail("program error ", "2");
+  if (w.stored_count == WINDOW_LINES) return helper_fail("program error ", "3");
   // Once the end has been met no further read is tried, so a terminal on
   // standard input is not asked for more after its end-of-file.
-  if (w.source.ended) return {};
-  return read_next_line(state, w);
+  if (w.source.ended) {
+    text = {};
+    return true;
+  }
+  return read_next_line(state, w, text);
 }
 
 void drop_lines(helper_state& state, int f, std::int64_t n) {
@@ -50,7 +58,7 @@ void drop_lines(helper_state& state, int f, std::int64_t n) {
   const std::int32_t d = static_cast<std::int32_t>(n - w.first_line + 1);
   // The texts move, not the buffers: each slot keeps its own allocation.
   for (std::int32_t i = 0; i + d < w.stored_count; ++i) {
-    std::memcpy(w.slots[i], w.slots[i + d], static_cast<std::size_t>(w.lengths[i + d]));
+    std::memcpy(w.slots[i].get(), w.slots[i + d].get(), static_cast<std::size_t>(w.lengths[i + d]));
     w.lengths[i] = w.lengths[i + d];
   }
   w.first_line = n + 1;

@@ -21,25 +21,31 @@ namespace {
 
 // Writes dir/name into the window's buffer. A path that would not fit is
 // reported in full, never cut, and nothing is written past the buffer.
-const char* join_into_window(line_window& w, const char* dir, const char* name) {
+bool join_into_window(line_window& w, const char* dir, const char* name) {
   const std::string joined = std::string(dir) + "/" + name;
-  if (joined.size() >= sizeof w.joined_path) helper_fail("can't open", joined.c_str());
+  if (joined.size() >= sizeof w.joined_path) return helper_fail("can't open", joined.c_str());
   std::memcpy(w.joined_path, joined.c_str(), joined.size() + 1);
-  return w.joined_path;
+  return true;
 }
 
 }  // namespace
 
-void open_operand(line_window& w, const char* path, const char* other) {
+bool open_operand(line_window& w, const char* path, const char* other) {
   if (std::strcmp(path, "-") == 0) {
     w.source.fd = STDIN_FILENO;
     w.name = path;
-    return;
+    return true;
   }
   struct stat st;
-  if (stat(path, &st) != 0) helper_fail("can't access ", path);
-  const char* opened = S_ISDIR(st.st_mode) ? join_into_window(w, path, last_component(other)) : path;
+  if (stat(path, &st) != 0) return helper_fail("can't access ", path);
+  const char* opened = path;
+  if (S_ISDIR(st.st_mode)) {
+    if (!join_into_window(w, path, last_component(other))) return false;
+    opened = w.joined_path;
+  }
   w.source.fd = open(opened, O_RDONLY);
-  if (w.source.fd < 0) helper_fail("can't open", opened);
+  if (w.source.fd < 0) return helper_fail("can't open", opened);
+  w.source.owns_fd = true;
   w.name = opened;
+  return true;
 }

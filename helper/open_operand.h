@@ -1,6 +1,6 @@
 // Opening one operand of the helper: "-" is standard input, a directory
 // stands for the file in it named after the other operand's last component,
-// anything else is opened as it is. Failures end the process through
+// anything else is opened as it is. A failure is reported through
 // helper_fail.
 #ifndef OVARN_HELPER_OPEN_OPERAND_H_
 #define OVARN_HELPER_OPEN_OPERAND_H_
@@ -13,8 +13,9 @@
 const char* last_component(const char* path);
 
 // Opens path for reading, with other as the other operand's path, and sets
-// the window's source and name. A joined path that does not fit
-// JOINED_PATH_BYTES fails as a path that cannot be opened.
-void open_operand(line_window& w, const char* path, const char* other);
+// the window's source and name; the window closes what it opened. A joined
+// path that does not fit JOINED_PATH_BYTES fails as a path that cannot be
+// opened. False once the failure is reported.
+[[nodiscard]] bool open_operand(line_window& w, const char* path, const char* other);
 
 #endif  // OVARN_HELPER_OPEN_OPERAND_H_

@@ -19,23 +19,30 @@ std::size_t skip_white(std::string_view text, std::size_t i) {
   return i;
 }
 
-// Lines x0, x0+1, x0+2 of the first file equal lines x1, x1+1, x1+2 of the
-// second. The last pair goes first: it holds a newly read line, so a place
-// that does not match is usually given up after one comparison.
-bool three_equal(helper_state& state, std::int64_t x0, std::int64_t x1) {
+// Sets equal when lines x0, x0+1, x0+2 of the first file equal lines x1,
+// x1+1, x1+2 of the second. The last pair goes first: it holds a newly read
+// line, so a place that does not match is usually given up after one
+// comparison. False when a line could not be had.
+bool three_equal(helper_state& state, std::int64_t x0, std::int64_t x1, bool& equal) {
+  equal = false;
   for (int m = 2; m >= 0; --m) {
-    if (!lines_equal(state, get_line(state, 0, x0 + m), get_line(state, 1, x1 + m))) return false;
+    std::string_view x, y;
+    if (!get_line(state, 0, x0 + m, x) || !get_line(state, 1, x1 + m, y)) return false;
+    if (!lines_equal(state, x, y)) return true;
   }
+  equal = true;
   return true;
 }
 
 // Lists lines cur_line[f] to cur_line[f] + count of file f (every remaining
-// line for TO_END, none for -1), each after prefix, and drops them.
-void list_side(helper_state& state, int f, std::int32_t count, const char* prefix) {
+// line for TO_END, none for -1), each after prefix, and drops them. False
+// when a line could not be had.
+bool list_side(helper_state& state, int f, std::int32_t count, const char* prefix) {
   const std::int64_t first = state.cur_line[f];
   std::int64_t last = first - 1;
   for (std::int64_t k = 0; count == TO_END || k <= count; ++k) {
-    const std::string_view text = get_line(state, f, first + k);
+    std::string_view text;
+    if (!get_line(state, f, first + k, text)) return false;
     if (text.empty()) break;
     std::fputs(prefix, stdout);
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -43,6 +50,7 @@ void list_side(helper_state& state, int f, std::int32_t count, const char* prefi
     last = first + k;
   }
   state.cur_line[f] = last;
+  return true;
 }
 
 void print_header(const helper_state& state, std::int32_t a, std::int32_t b) {
@@ -76,34 +84,32 @@ bool lines_equal(const helper_state& state, std::string_view x, std::string_view
   }
 }
 
-bool find_resync(helper_state& state) {
+resync_outcome find_resync(helper_state& state) {
   const std::int64_t l0 = state.cur_line[0];
   const std::int64_t l1 = state.cur_line[1];
+  // Reports the change a, b.
+  const auto report = [&state](std::int32_t a, std::int32_t b) {
+    return report_window_change(state, a, b) ? RESYNC_FOUND : RESYNC_TROUBLE;
+  };
+  std::string_view text;
+  bool equal = false;
   for (int i = 1; i <= LOOK_AHEAD; ++i) {
-    if (get_line(state, 0, l0 + i).empty()) {
-      report_window_change(state, TO_END, TO_END);
-      return true;
-    }
+    if (!get_line(state, 0, l0 + i, text)) return RESYNC_TROUBLE;
+    if (text.empty()) return report(TO_END, TO_END);
     // Three equal lines ending at the line just read of the first file.
     for (int j = 0; j <= i - 3; ++j) {
-      if (three_equal(state, l0 + i - 2, l1 + j)) {
-        report_window_change(state, i - 3, j - 1);
-        return true;
-      }
+      if (!three_equal(state, l0 + i - 2, l1 + j, equal)) return RESYNC_TROUBLE;
+      if (equal) return report(i - 3, j - 1);
     }
-    if (get_line(state, 1, l1 + i).empty()) {
-      report_window_change(state, TO_END, TO_END);
-      return true;
-    }
+    if (!get_line(state, 1, l1 + i, text)) return RESYNC_TROUBLE;
+    if (text.empty()) return report(TO_END, TO_END);
     // Three equal lines ending at the line just read of the second file.
     for (int j = 0; j <= i - 2; ++j) {
-      if (three_equal(state, l0 + j, l1 + i - 2)) {
-        report_window_change(state, j - 1, i - 3);
-        return true;
-      }
+      if (!three_equal(state, l0 + j, l1 + i - 2, equal)) return RESYNC_TROUBLE;
+      if (equal) return report(j - 1, i - 3);
     }
   }
-  return false;
+  return RESYNC_NONE;
 }
 
 void print_window_range(std::int64_t x, std::int32_t n) {
@@ -116,15 +122,15 @@ void print_window_range(std::int64_t x, std::int32_t n) {
   }
 }
 
-void report_window_change(helper_state& state, std::int32_t a, std::int32_t b) {
+bool report_window_change(helper_state& state, std::int32_t a, std::int32_t b) {
   print_header(state, a, b);
-  list_side(state, 0, a, "< ");
+  if (!list_side(state, 0, a, "< ")) return false;
   if (a != -1 && b != -1) std::fputs("---\n", stdout);
-  list_side(state, 1, b, "> ");
+  return list_side(state, 1, b, "> ");
 }
 
-void resync_failure(const helper_state& state) {
+bool resync_failure(const helper_state& state) {
   std::printf("%" PRId64 ",$c%" PRId64 ",$\n", state.cur_line[0], state.cur_line[1]);
   std::fputs("---change record omitted\n", stdout);
-  helper_fail("can't resynchronize", "");
+  return helper_fail("can't resynchronize", "");
 }

@@ -1,7 +1,8 @@
 // The helper's change search and change output. All lines are read through
 // the window (line_window.h); L0 and L1 below are cur_line of the first and
 // second file, and everything but helper_fail's messages goes to standard
-// output.
+// output. An operation that gives false has written its message, and the
+// comparison ends with HELPER_TROUBLE.
 //
 // A change is two counts a and b: a = -1 takes no line of the first file,
 // otherwise it covers lines L0 to L0 + a; b likewise for the second file from
@@ -23,11 +24,17 @@ inline constexpr int LOOK_AHEAD = WINDOW_LINES - 1;
 // space at the same point.
 bool lines_equal(const helper_state& state, std::string_view x, std::string_view y);
 
+// What find_resync came to.
+enum resync_outcome {
+  RESYNC_FOUND,    // a change was reported
+  RESYNC_NONE,     // no place within the look-ahead; nothing was printed
+  RESYNC_TROUBLE,  // the run must end; the message has been written
+};
+
 // With the lines at L0 and L1 differing, looks up to LOOK_AHEAD lines ahead
 // in each file for three consecutive lines equal in both, and reports the
 // change before them (or, when a file ends first, everything to both ends).
-// False when no such place lies within the look-ahead; nothing is printed.
-bool find_resync(helper_state& state);
+resync_outcome find_resync(helper_state& state);
 
 // Prints "x" for n 0, "x,$" for TO_END, and "x,x+n" otherwise.
 void print_window_range(std::int64_t x, std::int32_t n);
@@ -35,10 +42,11 @@ void print_window_range(std::int64_t x, std::int32_t n);
 // Prints the change a, b with its header and lines, drops the listed lines
 // from the windows, and leaves L0 and L1 at the last line listed of each
 // file (one before the change on a side that takes no lines).
-void report_window_change(helper_state& state, std::int32_t a, std::int32_t b);
+[[nodiscard]] bool report_window_change(helper_state& state, std::int32_t a, std::int32_t b);
 
-// Prints "L0,$cL1,$" and "---change record omitted", then ends the process
-// with the "can't resynchronize" message and status 2.
-[[noreturn]] void resync_failure(const helper_state& state);
+// Prints "L0,$cL1,$" and "---change record omitted", then writes the
+// "can't resynchronize" message; the run ends with HELPER_TROUBLE. Gives
+// false, for its callers to return.
+bool resync_failure(const helper_state& state);
 
 #endif  // OVARN_HELPER_RESYNC_H_

@@ -1,9 +1,10 @@
 #include "helper/run_comparison.h"
 
-#include <cstdlib>
 #include <string_view>
 
+#include "helper/command_line.h"
 #include "helper/line_window.h"
+#include "helper/open_operand.h"
 #include "helper/resync.h"
 
 namespace {
@@ -13,32 +14,47 @@ struct line_pair {
 };
 
 // Moves both files on by one line; both are read even when the first ends.
-line_pair fetch_next_pair(helper_state& state) {
-  line_pair p;
-  for (int f = 0; f < 2; ++f) p.text[f] = get_line(state, f, ++state.cur_line[f]);
-  return p;
+bool fetch_next_pair(helper_state& state, line_pair& p) {
+  for (int f = 0; f < 2; ++f) {
+    if (!get_line(state, f, ++state.cur_line[f], p.text[f])) return false;
+  }
+  return true;
 }
 
 }  // namespace
 
-void run_comparison(helper_state& state) {
+int run_comparison(helper_state& state) {
   bool differed = false;
-  line_pair p = fetch_next_pair(state);
-  for (; !p.text[0].empty() && !p.text[1].empty(); p = fetch_next_pair(state)) {
+  line_pair p;
+  if (!fetch_next_pair(state, p)) return HELPER_TROUBLE;
+  while (!p.text[0].empty() && !p.text[1].empty()) {
     if (lines_equal(state, p.text[0], p.text[1])) {
       drop_lines(state, 0, state.cur_line[0]);
       drop_lines(state, 1, state.cur_line[1]);
     } else {
       differed = true;
-      if (!find_resync(state)) resync_failure(state);
+      const resync_outcome found = find_resync(state);
+      if (found == RESYNC_TROUBLE) return HELPER_TROUBLE;
+      if (found == RESYNC_NONE) {
+        resync_failure(state);
+        return HELPER_TROUBLE;
+      }
     }
+    if (!fetch_next_pair(state, p)) return HELPER_TROUBLE;
   }
-  if (p.text[0].empty() && p.text[1].empty()) std::exit(differed ? 1 : 0);
+  if (p.text[0].empty() && p.text[1].empty()) return differed ? HELPER_CHANGED : HELPER_SAME;
   // One file goes on: its remaining lines are added or deleted.
-  if (p.text[0].empty()) {
-    report_window_change(state, -1, TO_END);
-  } else {
-    report_window_change(state, TO_END, -1);
-  }
-  std::exit(1);
+  const bool listed = p.text[0].empty() ? report_window_change(state, -1, TO_END)
+                                        : report_window_change(state, TO_END, -1);
+  return listed ? HELPER_CHANGED : HELPER_TROUBLE;
+}
+
+int run_helper(int argc, char** argv) {
+  helper_state state;
+  helper_operands operands;
+  if (!read_command_line(state, argc, argv, operands)) return HELPER_TROUBLE;
+  // The first operand is opened, or the run ends, before the second is looked at.
+  if (!open_operand(state.windows[0], operands.paths[0], operands.paths[1])) return HELPER_TROUBLE;
+  if (!open_operand(state.windows[1], operands.paths[1], operands.paths[0])) return HELPER_TROUBLE;
+  return run_comparison(state);
 }

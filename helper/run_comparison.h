@@ -1,13 +1,20 @@
 // The helper's comparison: walks both files forward together, passes over
 // equal lines, reports each change found by find_resync, and lists what one
-// file has beyond the end of the other. Ends the process with status 0 when
-// no lines differed, 1 when changes were reported, 2 on trouble.
+// file has beyond the end of the other. Gives the exit status: HELPER_SAME
+// when no lines differed, HELPER_CHANGED when changes were reported,
+// HELPER_TROUBLE once a message has been written.
 #ifndef OVARN_HELPER_RUN_COMPARISON_H_
 #define OVARN_HELPER_RUN_COMPARISON_H_
 
 #include "helper/helper_state.h"
 
 // Both windows must have their source open.
-[[noreturn]] void run_comparison(helper_state& state);
+int run_comparison(helper_state& state);
+
+// The whole helper program on one command line (argument zero first), with
+// a record of its own that is freed on return: reads the options, opens both
+// operands, compares, and gives the exit status. Only the entry point ends
+// the process.
+int run_helper(int argc, char** argv);
 
 #endif  // OVARN_HELPER_RUN_COMPARISON_H_
