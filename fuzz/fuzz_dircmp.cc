@@ -74,14 +74,16 @@ struct title_texts {
 // Every use of the title's storage is here.
 title_texts make_titles(char* const* args, const char* const pairs[2][2]) {
   title_texts t;
-  build_listing_title(args);
-  if (std::memchr(listing_title, '\0', LISTING_TITLE_SIZE) == nullptr) fail("unterminated", "");
-  t.built = listing_title;
-  t.end_offset = static_cast<size_t>(title_end - listing_title);
+  command_title title;
+  build_listing_title(title, args);
+  const char* text = title.listing_title;
+  if (std::memchr(text, '\0', LISTING_TITLE_SIZE) == nullptr) fail("unterminated", "");
+  t.built = text;
+  t.end_offset = title.title_end;
   for (int k = 0; k < 2; ++k) {
-    complete_listing_title(pairs[k][0], pairs[k][1]);
-    if (std::memchr(listing_title, '\0', LISTING_TITLE_SIZE) == nullptr) fail("unterminated", "");
-    t.completed[k] = listing_title;
+    complete_listing_title(title, pairs[k][0], pairs[k][1]);
+    if (std::memchr(text, '\0', LISTING_TITLE_SIZE) == nullptr) fail("unterminated", "");
+    t.completed[k] = text;
   }
   return t;
 }

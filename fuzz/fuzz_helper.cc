@@ -125,16 +125,6 @@ bool listing_fits(const std::string& listing, const std::vector<std::string>& ol
 }
 
 // What the comparison wrote on standard output since the last call.
-std::string take_standard_output() {
-  std::fflush(stdout);
-  std::string text(static_cast<size_t>(lseek(STDOUT_FILENO, 0, SEEK_CUR)), '\0');
-  if (pread(STDOUT_FILENO, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size())) {
-    std::abort();
-  }
-  if (ftruncate(STDOUT_FILENO, 0) != 0 || lseek(STDOUT_FILENO, 0, SEEK_SET) != 0) std::abort();
-  return text;
-}
-
 [[noreturn]] void fail(const char* what, int status, uint8_t flags) {
   std::fprintf(stderr, "%s: status %d, flags %d\n", what, status, flags & 7);
   std::abort();
@@ -143,9 +133,7 @@ std::string take_standard_output() {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const int out = memfd_create("helper-output", 0);
-  if (out < 0 || dup2(out, STDOUT_FILENO) < 0) std::abort();
-  close(out);
+  capture_standard_output();
   if (mkdir((fuzz_work_dir() + "/d").c_str(), 0700) != 0) std::abort();
   return 0;
 }

@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <filesystem>
 
@@ -72,4 +75,19 @@ const std::string& fuzz_work_dir() {
 void remove_fuzz_work_dir() {
   std::error_code ignored;
   std::filesystem::remove_all(fuzz_work_dir(), ignored);
+}
+
+void capture_standard_output() {
+  const int out = memfd_create("fuzz-output", 0);
+  if (out < 0 || dup2(out, STDOUT_FILENO) < 0) abort();
+  close(out);
+}
+
+std::string take_standard_output() {
+  fflush(stdout);
+  std::string text(static_cast<size_t>(lseek(STDOUT_FILENO, 0, SEEK_CUR)), '\0');
+  if (pread(STDOUT_FILENO, text.data(), text.size(), 0) != static_cast<ssize_t>(text.size()))
+    abort();
+  if (ftruncate(STDOUT_FILENO, 0) != 0 || lseek(STDOUT_FILENO, 0, SEEK_SET) != 0) abort();
+  return text;
 }

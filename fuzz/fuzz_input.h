@@ -31,6 +31,13 @@ const std::string& fuzz_work_dir();
 // Removes the directory at once, for a run that ends without exit handlers.
 void remove_fuzz_work_dir();
 
+// Sends standard output to a file in memory, once at start-up, so that an
+// in-process target can read what each input printed.
+void capture_standard_output();
+
+// What was printed since the last call, and empties the file.
+std::string take_standard_output();
+
 // The paths of a pair of files that a target compares.
 struct fuzz_pair {
   std::string old_path;

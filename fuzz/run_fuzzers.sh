@@ -19,13 +19,10 @@ for target in $targets; do
   artifacts="$build/fuzz/artifacts"
   mkdir -p "$corpus" "$artifacts"
   cp -n "$here/seeds/$target"/* "$corpus"/ 2>/dev/null
-  case $target in
-    # In process: a slow input is a hang, and the programs' own messages on
-    # standard error are dropped (the fuzzer's and the sanitizers' reports
-    # are kept).
-    helper|dircmp) limits="-timeout=10 -close_fd_mask=2" ;;
-    *) limits="-timeout=60" ;;
-  esac
+  # In process: a slow input is a hang, and the programs' own messages on
+  # standard error are dropped (the fuzzer's and the sanitizers' reports are
+  # kept).
+  limits="-timeout=10 -close_fd_mask=2"
   echo "== fuzz_$target for ${seconds}s"
   # shellcheck disable=SC2086
   if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" $limits -max_len=4096 \

@@ -108,8 +108,10 @@ __attribute__((target("avx2,bmi"))) int32_t hash_whole_lines_vector(const unsign
 
 // GCC 12 takes the unset operands inside its own 512-bit intrinsics for
 // values that may be used uninitialized.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // The same for lines of at most 64 bytes, which are most lines of text, with
 // the 512-bit registers: the line is loaded whole under a mask, so no loop
@@ -152,7 +154,9 @@ __attribute__((target("avx512f,avx512bw,bmi"))) int32_t hash_whole_lines_wide(
   *rest = line;
   return count;
 }
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 }  // namespace
