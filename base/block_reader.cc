@@ -10,7 +10,9 @@ block_reader make_block_reader(int fd, int64_t offset) {
   block_reader reader;
   reader.fd = fd;
   reader.bytes = table<unsigned char>(block_bytes + block_padding);
-  memset(reader.bytes.data(), 0, block_bytes + block_padding);
+  // Only the padding after the bytes held is ever read unset; each refill
+  // clears it again.
+  memset(reader.bytes.data(), 0, block_padding);
   reader.start = offset;
   return reader;
 }

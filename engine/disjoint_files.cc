@@ -45,13 +45,17 @@ uint64_t both_hashes(const line_entry& entry) {
          static_cast<uint32_t>(entry.view_pos);
 }
 
-// The bit of a filter of 2^kFilterBits bits that a line sets.
-constexpr int kFilterBits = 24;
+// A filter of 2^bits bits, some sixteen times as many as the old lines and
+// at most 2^24, so that a small pair is not held up clearing a large one.
+int filter_bits(int32_t old_lines) {
+  return std::clamp(static_cast<int>(std::bit_width(static_cast<uint32_t>(old_lines))) + 4, 10, 24);
+}
 // The top bits of a value mixed by a multiplication: a place for it among
 // 2^bits places.
 uint64_t place_of(uint64_t value, int bits) { return (value * 0x9E3779B97F4A7C15u) >> (64 - bits); }
 
-uint64_t filter_bit(uint64_t both) { return place_of(both, kFilterBits); }
+// The bit of the filter that a line sets.
+uint64_t filter_bit(uint64_t both, int bits) { return place_of(both, bits); }
 
 // Whether the value of some old line is one of the count values: they go
 // into an open-addressed set of twice as many slots, through which every old
@@ -86,12 +90,13 @@ bool share_a_value(const line_tables& tables) {
   const line_entry* new_table = tables.line_table[1].data();
   const int32_t old_lines = tables.line_count[0];
   const int32_t new_lines = tables.line_count[1];
-  constexpr uint64_t kWords = (uint64_t{1} << kFilterBits) / 64;
-  table<uint64_t> filter_table(kWords);
+  const int bits = filter_bits(old_lines);
+  const uint64_t words = (uint64_t{1} << bits) / 64;
+  table<uint64_t> filter_table(words);
   uint64_t* filter = filter_table.data();
-  memset(filter, 0, kWords * sizeof(uint64_t));
+  memset(filter, 0, words * sizeof(uint64_t));
   for (int32_t i = 1; i <= old_lines; ++i) {
-    uint64_t bit = filter_bit(both_hashes(old_table[i]));
+    uint64_t bit = filter_bit(both_hashes(old_table[i]), bits);
     filter[bit >> 6] |= uint64_t{1} << (bit & 63);
   }
   // More passes than this and the files most likely share lines: the
@@ -102,7 +107,7 @@ bool share_a_value(const line_tables& tables) {
   bool shared = false;
   for (int32_t j = 1; j <= new_lines && !shared; ++j) {
     uint64_t both = both_hashes(new_table[j]);
-    uint64_t bit = filter_bit(both);
+    uint64_t bit = filter_bit(both, bits);
     if ((filter[bit >> 6] >> (bit & 63) & 1) == 0) continue;
     shared = passed_count == most_passed;
     if (!shared) passed[passed_count++] = both;
