@@ -175,9 +175,16 @@ bool lines_agree(line_cursor& old_line, line_cursor& new_line) {
 }
 
 // A side broken off inside its line reads on to the line's end; a side at
-// its newline or at end of file stays where it is.
+// its newline stays where it is. End of file counts as one read, as it does
+// for a line passed over, so that every line moves the offset on: a file
+// emptied since it was loaded must not leave lines of no bytes, which the
+// output would read again and again where the file has been written anew.
 void finish_line(line_cursor& cursor) {
-  if (cursor.last != '\n' && cursor.last != EOF) skip_line(cursor);
+  if (cursor.last == EOF) {
+    ++cursor.bytes;
+  } else if (cursor.last != '\n') {
+    skip_line(cursor);
+  }
 }
 
 // One part of the pass: old lines first_old..last_old, the new lines from
@@ -218,12 +225,13 @@ void drop_broken(verify_part& part) {
 }
 
 // Both files ended inside a pair, so they shrank since they were loaded:
-// nothing more can be read and no later pairing stands. The remaining lines
-// end where the files end.
+// nothing more can be read and no later pairing stands. Each remaining line
+// takes one byte past the end, its end of file read once, so that every
+// line still moves the offset on.
 void end_at_shrunk_files(verify_part& part, int32_t i, int32_t j) {
   part.shrunk_from = i;
-  for (; i <= line_count[0]; ++i) old_offsets[i] = part.old_line.bytes;
-  for (; j <= line_count[1]; ++j) new_offsets[j] = part.new_line.bytes;
+  for (; i <= line_count[0]; ++i) old_offsets[i] = ++part.old_line.bytes;
+  for (; j <= line_count[1]; ++j) new_offsets[j] = ++part.new_line.bytes;
 }
 
 #ifdef OVARN_VECTOR_VERIFY
