@@ -12,6 +12,7 @@
 #include "cli/run_options.h"
 #include "cli/run_state.h"
 #include "cli/spool_stdin.h"
+#include "cli/stage_hook.h"
 #include "engine/line_table.h"
 #include "engine/looks_like_text.h"
 #include "engine/match_lines.h"
@@ -129,6 +130,7 @@ void compare_regular_files() {
     exit_run();
   }
 
+  stage_hook("identity");
   if (same_bytes(first, second)) {
     fclose(first);
     fclose(second);
@@ -145,10 +147,12 @@ void compare_regular_files() {
     exit_run();
   }
 
+  stage_hook("load");
   load_line_tables(first, second);
   fclose(first);
   fclose(second);
   match_lines();
+  stage_hook("output");
   emit_changes();
   state.exit_status = state.changes_found;
   apply_closing_rule();

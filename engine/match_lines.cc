@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "cli/exit_run.h"
+#include "cli/stage_hook.h"
 #include "engine/candidates.h"
 #include "engine/disjoint_files.h"
 #include "engine/equivalence.h"
@@ -42,6 +43,7 @@ void pair_no_lines() {
 }  // namespace
 
 void match_lines() {
+  stage_hook("disjoint");
   if (files_share_no_line()) {
     pair_no_lines();
   } else {
@@ -50,5 +52,6 @@ void match_lines() {
   }
   old_offsets = allocate_offsets(line_count[0]);
   new_offsets = allocate_offsets(line_count[1]);
+  stage_hook("verify");
   verify_matches();
 }

@@ -12,6 +12,7 @@
 #include "cli/exit_run.h"
 #include "cli/run_options.h"
 #include "cli/run_state.h"
+#include "cli/stage_hook.h"
 #include "engine/line_table.h"
 #include "engine/match_vector.h"
 #include "engine/new_table.h"
@@ -548,6 +549,7 @@ void verify_matches() {
   bool split_tried = find_split(&split);
   if (!split_tried || !verify_in_two_parts(split)) {
     if (split_tried) {
+      stage_hook("verify-again");
       // From the start of both files again.
       for (int slot = 0; slot < 2; ++slot) {
         rewind(input_streams[slot]);
