@@ -45,6 +45,11 @@ int main(int argc, char** argv) {
   mallopt(M_MMAP_THRESHOLD, 64 << 10);
   mallopt(M_TRIM_THRESHOLD, 1 << 20);
 #endif
+#ifdef M_ARENA_MAX
+  // One arena for every thread: a second one would reserve 64 MiB of
+  // address space, or not, as the engine's threads happen to run.
+  mallopt(M_ARENA_MAX, 1);
+#endif
 
   parse_options(argc, argv);
   if (options.hand_off != 0 && options.output_format != FMT_NORMAL) {
