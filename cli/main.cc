@@ -46,8 +46,8 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 1 << 20);
 #endif
 #ifdef M_ARENA_MAX
-  // One arena for every thread: a second one would reserve 64 MiB of
-  // address space, or not, as the engine's threads happen to run.
+  // One arena for every thread: an arena of a thread's own reserves 64 MiB
+  // of address space, which then stands beside the tables at their peak.
   mallopt(M_ARENA_MAX, 1);
 #endif
 
