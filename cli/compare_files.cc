@@ -13,6 +13,7 @@
 #include "base/owned_files.h"
 #include "base/run_options.h"
 #include "base/run_state.h"
+#include "base/stage_hook.h"
 #include "base/table.h"
 #include "build_paths.h"
 #include "cli/spool_stdin.h"
@@ -134,6 +135,7 @@ void compare_file_pair() {
   table<char> buffers[2];  // outlive the streams
   owned_stream first = open_input(state.path1, buffers[0]);
   owned_stream second = open_input(state.path2, buffers[1]);
+  stage_hook("identity");
   if (same_bytes(first.get(), second.get())) {
     state.exit_status = 0;
     apply_closing_rule();
@@ -148,10 +150,12 @@ void compare_file_pair() {
 
   const line_rules rules = rules_of(options);
   line_tables tables;
+  stage_hook("load");
   load_line_tables(rules, first.get(), second.get(), tables);
   first.reset();
   second.reset();
   match_result result = match_lines(rules, state.path1, state.path2, tables);
+  stage_hook("output");
   state.changes_found = emit_changes(result, request_of(options, state)) ? 1 : 0;
   state.exit_status = state.changes_found;
   apply_closing_rule();

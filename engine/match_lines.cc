@@ -1,5 +1,6 @@
 #include "engine/match_lines.h"
 
+#include "base/stage_hook.h"
 #include "engine/candidates.h"
 #include "engine/disjoint_files.h"
 #include "engine/equivalence.h"
@@ -39,6 +40,7 @@ match_result match_lines(const line_rules& rules, const char* old_path, const ch
   match_result result;
   result.line_count[0] = tables.line_count[0];
   result.line_count[1] = tables.line_count[1];
+  stage_hook("disjoint");
   if (files_share_no_line(rules, old_path, new_path, tables)) {
     pair_no_lines(tables, result);
   } else {
@@ -46,6 +48,7 @@ match_result match_lines(const line_rules& rules, const char* old_path, const ch
   }
   result.old_offsets = allocate_offsets(result.line_count[0]);
   result.new_offsets = allocate_offsets(result.line_count[1]);
+  stage_hook("verify");
   verify_matches(rules, old_path, new_path, tables, result);
   return result;
 }

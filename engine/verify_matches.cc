@@ -12,6 +12,7 @@
 #include "base/exit_run.h"
 #include "base/owned_files.h"
 #include "base/run_both.h"
+#include "base/stage_hook.h"
 #include "port/kernels.h"
 
 namespace {
@@ -127,9 +128,16 @@ bool lines_agree(const line_rules& rules, line_cursor& old_line, line_cursor& ne
 }
 
 // A side broken off inside its line reads on to the line's end; a side at
-// its newline or at end of file stays where it is.
+// its newline stays where it is. End of file counts as one read, as it does
+// for a line passed over, so that every line moves the offset on: a file
+// emptied since it was loaded must not leave lines of no bytes, which the
+// output would read again and again where the file has been written anew.
 void finish_line(line_cursor& cursor) {
-  if (cursor.last != '\n' && cursor.last != EOF) skip_line(cursor);
+  if (cursor.last == EOF) {
+    ++cursor.bytes;
+  } else if (cursor.last != '\n') {
+    skip_line(cursor);
+  }
 }
 
 // What every part of the pass reads and writes.
@@ -171,12 +179,13 @@ void drop_broken(const verify_pass& pass, verify_part& part) {
 }
 
 // Both files ended inside a pair, so they shrank since they were loaded:
-// nothing more can be read and no later pairing stands. The remaining lines
-// end where the files end.
+// nothing more can be read and no later pairing stands. Each remaining line
+// takes one byte past the end, its end of file read once, so that every
+// line still moves the offset on.
 void end_at_shrunk_files(const verify_pass& pass, verify_part& part, int32_t i, int32_t j) {
   part.shrunk_from = i;
-  for (; i <= pass.old_lines; ++i) pass.old_offsets[i] = part.old_line.bytes;
-  for (; j <= pass.new_lines; ++j) pass.new_offsets[j] = part.new_line.bytes;
+  for (; i <= pass.old_lines; ++i) pass.old_offsets[i] = ++part.old_line.bytes;
+  for (; j <= pass.new_lines; ++j) pass.new_offsets[j] = ++part.new_line.bytes;
 }
 
 // Runs of pairings that follow one another, old line i with new line j,
@@ -402,9 +411,11 @@ void verify_matches(const line_rules& rules, const char* old_path, const char* n
   pass_split split;
   bool split_tried = find_split(pass, tables, &split);
   if (!split_tried || !verify_in_two_parts(pass, split, files, old_path, new_path)) {
-    // From the start of both files again.
-    if (split_tried)
+    if (split_tried) {
+      stage_hook("verify-again");
+      // From the start of both files again.
       for (const owned_fd& file : files) lseek(file.get(), 0, SEEK_SET);
+    }
     verify_whole_files(pass, files);
   }
 }

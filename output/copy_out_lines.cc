@@ -77,8 +77,9 @@ void copy_prefixed_lines(line_output& out, int file, const int64_t* offsets, int
     const char* block = bytes_at(out, file, offset, offsets[b], &held);
     if (block == nullptr) break;
     const int64_t block_start = offset;
-    offset += static_cast<int64_t>(std::min<int64_t>(static_cast<int64_t>(held),
-                                                     offsets[b] - block_start));
+    const int64_t step = std::min<int64_t>(static_cast<int64_t>(held), offsets[b] - block_start);
+    if (step <= 0) break;  // offsets that do not rise: nothing is left to print
+    offset += step;
     for (int64_t at = block_start; at < offset && i <= b;) {
       if (at == offsets[i - 1]) stage_bytes(out, prefix, prefix_length);
       int64_t until = std::min(offsets[i], offset);

@@ -48,5 +48,11 @@ void tune_allocator() {
   // cannot use.
   mallopt(M_MMAP_THRESHOLD, 64 << 10);
   mallopt(M_TRIM_THRESHOLD, 1 << 20);
+#ifdef M_ARENA_MAX
+  // One arena for every thread: an arena of a thread's own reserves 64 MiB
+  // of address space, or not, as the engine's threads happen to run, which
+  // under a limit on the address space made the answer vary.
+  mallopt(M_ARENA_MAX, 1);
+#endif
 #endif
 }
