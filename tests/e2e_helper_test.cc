@@ -325,7 +325,7 @@ TEST_P(HelperPairs, PatchTurnsOldIntoNewWithTheListing) {
   ASSERT_EQ(listing.status, 1) << listing.err;
   ASSERT_EQ(listing.out.find('$'), std::string::npos);
   run_request patch;
-  patch.path = "/usr/bin/patch";
+  patch.path = outside_program("patch", "patch");
   patch.argv = {"patch", "-s", "-o", dir / "out", dir / "old"};
   patch.input = listing.out;
   const run_result applied = run_program(patch);

@@ -7,10 +7,14 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -25,7 +29,23 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
+std::string env_or(const char* name, const char* fallback) {
+  const char* value = getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
 }  // namespace
+
+std::string outside_program(const std::string& name, const std::string& package) {
+  std::istringstream dirs(env_or("PATH", "/usr/bin:/bin"));
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const std::string path = (dir.empty() ? "." : dir) + "/" + name;
+    if (access(path.c_str(), X_OK) == 0) return path;
+  }
+  ADD_FAILURE() << name << " is not installed; it comes with the Debian package " << package
+                << " (apt-get install " << package << ")";
+  return "";
+}
 
 run_result run_program(const run_request& request) {
   temp_dir io;

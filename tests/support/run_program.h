@@ -29,6 +29,12 @@ run_result run_program(const run_request& request);
 std::string ovarn_path();
 std::string ovarnh_path();
 
+// The path of an outside program the tests drive (ed, patch, unifdef, groff,
+// valgrind, ...), searched along PATH. When it is missing the calling test
+// fails with a message naming the Debian package that provides it, and the
+// path is empty.
+std::string outside_program(const std::string& name, const std::string& package);
+
 // Builds of ovarn in the build tree whose fixed paths name nothing: every
 // program and the pager (ovarn_without_helpers), or only the pager
 // (ovarn_without_pager).
