@@ -127,6 +127,7 @@ TEST(Driver, RelativeOperandsJoin) {
 }
 
 TEST(Driver, HandOffGivesTheHelperTheSameCommandLine) {
+  if (programs_emulated()) GTEST_SKIP() << kExecUnderEmulation;
   temp_dir dir;
   make_dir(dir / "d");
   write_file(dir / "old", "a\nb\nc\n");

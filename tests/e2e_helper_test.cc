@@ -132,6 +132,10 @@ std::vector<pair_case> pair_cases() {
 
 class HelperPairs : public testing::TestWithParam<bool> {
  protected:
+  void SetUp() override {
+    if (GetParam() && programs_emulated()) GTEST_SKIP() << kExecUnderEmulation;
+  }
+
   // The helper directly, or the main program handing the run over under -h.
   run_result compare(const std::vector<std::string>& options, const std::string& first,
                      const std::string& second, const std::string& input = "") {
