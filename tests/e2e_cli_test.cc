@@ -116,9 +116,14 @@ TEST(SpoolFile, SignalsRemoveTheSpoolFile) {
       dup2(input[0], 0);
       close(input[0]);
       close(input[1]);
-      std::string path = ovarn_path();
-      std::string file = dir / "a";
-      execl(path.c_str(), "ovarn", "-", file.c_str(), static_cast<char*>(nullptr));
+      run_request request;
+      request.path = ovarn_path();
+      request.argv = {"ovarn", "-", dir / "a"};
+      request = through_emulator(request);
+      std::vector<char*> argv;
+      for (auto& a : request.argv) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(request.path.c_str(), argv.data());
       _exit(127);
     }
     close(input[0]);
@@ -167,6 +172,7 @@ TEST(SpoolFile, ConcurrentRunsUseDistinctSpoolFilesAndLeaveNone) {
 namespace {
 
 TEST(HandOff, AMissingHelperIsReportedWithStatusTwo) {
+  if (programs_emulated()) GTEST_SKIP() << kExecUnderEmulation;
   temp_dir dir;
   write_file(dir / "a", "a\n");
   write_file(dir / "b", "b\n");

@@ -127,6 +127,7 @@ TEST(Driver, RelativeOperandsJoin) {
 }
 
 TEST(Driver, HandOffGivesTheHelperTheSameCommandLine) {
+  if (programs_emulated()) GTEST_SKIP() << kExecUnderEmulation;
   temp_dir dir;
   make_dir(dir / "d");
   write_file(dir / "old", "a\nb\nc\n");
@@ -183,6 +184,8 @@ std::string edited(const std::string& base, std::mt19937& rng) {
 }
 
 TEST(Driver, LargerPairsApplyBackWithPatchAndEd) {
+  const std::string patch_path = outside_program("patch", "patch");
+  const std::string ed_path = outside_program("ed", "ed");
   std::mt19937 rng(77);
   for (int round = 0; round < 4; ++round) {
     temp_dir dir;
@@ -195,20 +198,20 @@ TEST(Driver, LargerPairsApplyBackWithPatchAndEd) {
 
     run_result listing = run_ovarn({"old", "new"}, "", dir.path());
     ASSERT_EQ(listing.status, 1) << listing.err;
-    write_file(dir / "listing", listing.out);
     run_request patch;
-    patch.path = "/bin/sh";
-    patch.argv = {"sh", "-c", "patch -s -o patched old < listing"};
+    patch.path = patch_path;
+    patch.argv = {"patch", "-s", "-o", "patched", "old"};
+    patch.input = listing.out;
     patch.cwd = dir.path();
     run_result p = run_program(patch);
     EXPECT_EQ(read_file(dir / "patched"), new_text) << p.out << p.err;
 
     run_result script = run_ovarn({"-e", "old", "new"}, "", dir.path());
-    write_file(dir / "script", script.out + "w\nq\n");
     write_file(dir / "edited", old_text);
     run_request ed;
-    ed.path = "/bin/sh";
-    ed.argv = {"sh", "-c", "ed -s edited < script"};
+    ed.path = ed_path;
+    ed.argv = {"ed", "-s", "edited"};
+    ed.input = script.out + "w\nq\n";
     ed.cwd = dir.path();
     run_program(ed);
     EXPECT_EQ(read_file(dir / "edited"), new_text);

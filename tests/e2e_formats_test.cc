@@ -321,16 +321,19 @@ TEST(RealClients, EdPatchAndUnifdefReproduceTheNewFile) {
       {lines({"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"}),
        lines({"0", "1", "2", "three", "4", "5", "6", "7", "8", "nine", "10", "11", "12", "13"})},
   };
+  const std::string ed_path = outside_program("ed", "ed");
+  const std::string patch_path = outside_program("patch", "patch");
+  const std::string unifdef_path = outside_program("unifdef", "unifdef");
   for (const auto& [old_text, new_text] : pairs) {
     file_pair pair(old_text, new_text);
     const std::string& dir = pair.dir.path();
     // ed
     run_result script = pair.run({"-e"});
-    write_file(dir + "/script", script.out + "w\nq\n");
     write_file(dir + "/edited", old_text);
     run_request ed;
-    ed.path = "/bin/sh";
-    ed.argv = {"sh", "-c", "ed -s edited < script"};
+    ed.path = ed_path;
+    ed.argv = {"ed", "-s", "edited"};
+    ed.input = script.out + "w\nq\n";
     ed.cwd = dir;
     run_program(ed);
     EXPECT_EQ(read_file(dir + "/edited"), new_text) << script.out;
@@ -338,10 +341,10 @@ TEST(RealClients, EdPatchAndUnifdefReproduceTheNewFile) {
     for (const char* option : {"", "-c", "-c1"}) {
       std::vector<std::string> opts;
       if (*option) opts.push_back(option);
-      write_file(dir + "/listing", pair.run(opts).out);
       run_request patch;
-      patch.path = "/bin/sh";
-      patch.argv = {"sh", "-c", "patch -s -o patched old < listing"};
+      patch.path = patch_path;
+      patch.argv = {"patch", "-s", "-o", "patched", "old"};
+      patch.input = pair.run(opts).out;
       patch.cwd = dir;
       run_result p = run_program(patch);
       EXPECT_EQ(read_file(dir + "/patched"), new_text) << option << p.out << p.err;
@@ -350,8 +353,8 @@ TEST(RealClients, EdPatchAndUnifdefReproduceTheNewFile) {
     write_file(dir + "/merged", pair.run({"-DNAME"}).out);
     for (const auto& [flag, expected] : {std::pair{"-DNAME", new_text}, {"-UNAME", old_text}}) {
       run_request unifdef;
-      unifdef.path = "/bin/sh";
-      unifdef.argv = {"sh", "-c", std::string("unifdef ") + flag + " merged"};
+      unifdef.path = unifdef_path;
+      unifdef.argv = {"unifdef", flag, "merged"};
       unifdef.cwd = dir;
       EXPECT_EQ(run_program(unifdef).out, expected) << flag;
     }

@@ -132,6 +132,10 @@ std::vector<pair_case> pair_cases() {
 
 class HelperPairs : public testing::TestWithParam<bool> {
  protected:
+  void SetUp() override {
+    if (GetParam() && programs_emulated()) GTEST_SKIP() << kExecUnderEmulation;
+  }
+
   // The helper directly, or the main program handing the run over under -h.
   run_result compare(const std::vector<std::string>& options, const std::string& first,
                      const std::string& second, const std::string& input = "") {
@@ -325,7 +329,7 @@ TEST_P(HelperPairs, PatchTurnsOldIntoNewWithTheListing) {
   ASSERT_EQ(listing.status, 1) << listing.err;
   ASSERT_EQ(listing.out.find('$'), std::string::npos);
   run_request patch;
-  patch.path = "/usr/bin/patch";
+  patch.path = outside_program("patch", "patch");
   patch.argv = {"patch", "-s", "-o", dir / "out", dir / "old"};
   patch.input = listing.out;
   const run_result applied = run_program(patch);

@@ -12,7 +12,7 @@ run_request checked_request(const std::string& program, const std::string& arg0,
                             const std::vector<std::string>& args) {
   run_request request;
   if (under_valgrind()) {
-    request.path = "/usr/bin/valgrind";
+    request.path = outside_program("valgrind", "valgrind");
     request.argv = {"valgrind", "-q", "--error-exitcode=" + std::to_string(kValgrindErrorStatus),
                     "--trace-children=yes", "--trace-children-skip=*/pr,*/sh", program};
     request.timeout_seconds = 600;

@@ -25,13 +25,14 @@ client_result run_client(const std::string& path, std::vector<std::string> argv,
 client_result ed_apply(const std::string& text, const std::string& script) {
   temp_dir dir;
   write_file(dir / "file", text);
-  return run_client("/usr/bin/ed", {"ed", "-s", "file"}, script + "w\nq\n", dir, dir / "file");
+  return run_client(outside_program("ed", "ed"), {"ed", "-s", "file"}, script + "w\nq\n", dir,
+                    dir / "file");
 }
 
 client_result patch_apply(const std::string& text, const std::string& listing) {
   temp_dir dir;
   write_file(dir / "old", text);
-  return run_client("/usr/bin/patch",
+  return run_client(outside_program("patch", "patch"),
                     {"patch", "-f", "-s", "--binary", "-F0", "--no-backup-if-mismatch",
                      "-r", dir / "rejects", "-o", dir / "out", dir / "old"},
                     listing, dir, dir / "out");
@@ -40,6 +41,6 @@ client_result patch_apply(const std::string& text, const std::string& listing) {
 client_result unifdef_apply(const std::string& text, const std::string& symbol_flag) {
   temp_dir dir;
   write_file(dir / "merged", text);
-  return run_client("/usr/bin/unifdef", {"unifdef", "-t", symbol_flag, "-o", dir / "out", "merged"},
-                    "", dir, dir / "out");
+  return run_client(outside_program("unifdef", "unifdef"),
+                    {"unifdef", "-t", symbol_flag, "-o", dir / "out", "merged"}, "", dir, dir / "out");
 }

@@ -7,10 +7,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -25,9 +30,54 @@ std::string slurp(const std::string& path) {
   return s.str();
 }
 
+std::string env_or(const char* name, const char* fallback) {
+  const char* value = getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// The words of OVARN_TEST_EMULATOR, empty when the programs run natively.
+std::vector<std::string> emulator_words() {
+  std::vector<std::string> words;
+  std::istringstream in(env_or("OVARN_TEST_EMULATOR", ""));
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
 }  // namespace
 
-run_result run_program(const run_request& request) {
+bool programs_emulated() { return !emulator_words().empty(); }
+
+run_request through_emulator(run_request request) {
+  std::vector<std::string> words = emulator_words();
+  if (words.empty() || (request.path != ovarn_path() && request.path != ovarnh_path())) {
+    return request;
+  }
+  // qemu's -0 sets the argument zero the program sees.
+  words.push_back("-0");
+  words.push_back(request.argv.empty() ? request.path : request.argv[0]);
+  words.push_back(request.path);
+  if (!request.argv.empty()) words.insert(words.end(), request.argv.begin() + 1, request.argv.end());
+  request.path = words[0];
+  if (request.path.find('/') == std::string::npos) {
+    request.path = outside_program(request.path, "qemu-user");
+  }
+  request.argv = std::move(words);
+  return request;
+}
+
+std::string outside_program(const std::string& name, const std::string& package) {
+  std::istringstream dirs(env_or("PATH", "/usr/bin:/bin"));
+  for (std::string dir; std::getline(dirs, dir, ':');) {
+    const std::string path = (dir.empty() ? "." : dir) + "/" + name;
+    if (access(path.c_str(), X_OK) == 0) return path;
+  }
+  ADD_FAILURE() << name << " is not installed; it comes with the Debian package " << package
+                << " (apt-get install " << package << ")";
+  return "";
+}
+
+run_result run_program(const run_request& original) {
+  const run_request request = through_emulator(original);
   temp_dir io;
   const std::string in_path = io.path() + "/in";
   const std::string out_path = io.path() + "/out";
@@ -91,8 +141,8 @@ run_result run_program(const run_request& request) {
   return result;
 }
 
-std::string ovarn_path() { return OVARN_STAGE_PROGRAM; }
-std::string ovarnh_path() { return OVARN_STAGE_HELPER; }
+std::string ovarn_path() { return env_or("OVARN_TEST_OVARN", OVARN_STAGE_PROGRAM); }
+std::string ovarnh_path() { return env_or("OVARN_TEST_OVARNH", OVARN_STAGE_HELPER); }
 std::string variant_path(const std::string& name) { return std::string(OVARN_VARIANT_DIR) + "/" + name; }
 
 run_result run_ovarn(const std::vector<std::string>& args, const std::string& input,

@@ -23,11 +23,35 @@ struct run_request {
   int timeout_seconds = 60;
 };
 
+// Runs the request. A program under test (ovarn_path(), ovarnh_path()) goes
+// through the emulator when programs_emulated().
 run_result run_program(const run_request& request);
 
-// The installed programs of the stage prefix.
+// The installed programs of the stage prefix, or the programs named by
+// OVARN_TEST_OVARN and OVARN_TEST_OVARNH when those are set.
 std::string ovarn_path();
 std::string ovarnh_path();
+
+// Whether the programs under test are built for another machine and run
+// through the emulator command in OVARN_TEST_EMULATOR (for example
+// "qemu-aarch64 -L /usr/aarch64-linux-gnu"). User-mode emulation hands an
+// exec to the host kernel, which without binfmt support cannot start a
+// program of the other machine: tests whose program execs another one (the
+// hand-off to the helper, the child runs of directory mode, pr) skip
+// themselves then, with kExecUnderEmulation as the reason.
+bool programs_emulated();
+inline constexpr const char* kExecUnderEmulation =
+    "the program would exec another program, which user-mode emulation cannot start";
+
+// request as run_program starts it: a program under test goes through the
+// emulator, with its argument zero kept.
+run_request through_emulator(run_request request);
+
+// The path of an outside program the tests drive (ed, patch, unifdef, groff,
+// valgrind, ...), searched along PATH. When it is missing the calling test
+// fails with a message naming the Debian package that provides it, and the
+// path is empty.
+std::string outside_program(const std::string& name, const std::string& package);
 
 // Builds of ovarn in the build tree whose fixed paths name nothing: every
 // program and the pager (ovarn_without_helpers), or only the pager
