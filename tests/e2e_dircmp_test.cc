@@ -180,6 +180,9 @@ TEST_F(DirectoryMode, LongListingSummariesInSectionOrder) {
 }
 
 TEST_F(DirectoryMode, LongListingPagesEachPairThroughPr) {
+  // The program starts pr by its fixed path; this names the package when the
+  // machine has none.
+  if (outside_program("pr", "coreutils").empty()) return;
   differing_pair("x");
   differing_pair("y");
   file("a/m", "only first\n");
