@@ -1,10 +1,12 @@
 #include "engine/candidates.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "cli/exit_run.h"
+#include "engine/candidate_compaction.h"
 #include "engine/class_ranges.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
@@ -102,7 +104,20 @@ struct search_books {
   // the storage of the old lines' classes: while old line i is searched the
   // chains are at most i long, and the classes of lines up to i are read.
   int32_t* end_member;
+  // candidate_list is compacted when it holds this many records.
+  int32_t record_limit;
 };
+
+// The records the list may hold before the next compaction, when kept
+// survived the last one. Twice what survived keeps the cost of compacting
+// at a few steps per record appended; past a million records a quarter
+// more does, and keeps the list close to what the chains can reach.
+int32_t record_limit_after(int32_t kept) {
+  constexpr int64_t kLeast = int64_t{1} << 16;
+  constexpr int64_t kDoubleUpTo = int64_t{1} << 20;
+  int64_t room = std::max({int64_t{kept} / 4, std::min(int64_t{kept}, kDoubleUpTo), kLeast});
+  return static_cast<int32_t>(std::min<int64_t>(kept + room, INT32_MAX));
+}
 
 search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
                         int32_t new_count) {
@@ -114,6 +129,7 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.chain.sample =
       static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) / 64 + 2, sizeof(int32_t)));
   books.end_member = old_classes;
+  books.record_limit = record_limit_after(0);
   set_chain_position(books.chain, 0, 0);
   return books;
 }
@@ -130,6 +146,30 @@ void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
   set_chain_position(books.chain, p, y);
   books.end_member[p] = member;
   mark(books.chain_end_members, member);
+}
+
+// Appends {old_pos, new_pos, pred} as add_candidate does. A full list is
+// first rid of the records that no chain reaches, the one the caller names
+// as pred kept with those that chain_ends reach (and pred renumbered).
+int32_t append_candidate(search_books& books, int32_t* ends, int32_t k, int32_t old_pos,
+                         int32_t new_pos, int32_t& pred) {
+  if (candidate_count >= books.record_limit) {
+    int32_t kept = compact_candidates(ends, k, &pred);
+    books.record_limit = record_limit_after(kept);
+  }
+  return add_candidate(old_pos, new_pos, pred);
+}
+
+// The first element beyond v in [first, last), which rise, all before first
+// being at most v: looked for in growing steps from first, as it mostly
+// lies close.
+const int32_t* first_beyond(const int32_t* first, const int32_t* last, int32_t v) {
+  std::ptrdiff_t step = 1;
+  while (step < last - first && first[step - 1] <= v) {
+    first += step;
+    step *= 2;
+  }
+  return std::upper_bound(first, std::min(first + step, last), v);
 }
 
 }  // namespace
@@ -170,7 +210,7 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
       if (y <= pred_pos) {
         // The class's lines rise, so every one up to new line pred_pos is
         // passed over: jump to the first beyond it.
-        x = static_cast<int32_t>(std::upper_bound(class_list + x + 1, class_list + end, pred_pos) -
+        x = static_cast<int32_t>(first_beyond(class_list + x + 1, class_list + end, pred_pos) -
                                  class_list) -
             1;
         continue;
@@ -181,7 +221,7 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
         pred_pos = books.chain.pos[s - 1];
       }
       if (s == k + 1) {
-        ends[s] = add_candidate(i, y, pred);
+        ends[s] = append_candidate(books, ends, k, i, y, pred);
         set_chain_end(books, s, x, y);
         ++k;
         break;  // nothing later in the class can do better for line i
@@ -190,10 +230,11 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
       // beyond it.
       below = s;
       if (books.chain.pos[s] > y) {
-        int32_t replaced = ends[s];
         int32_t replaced_pos = books.chain.pos[s];
         unmark(books.chain_end_members, books.end_member[s]);
-        ends[s] = add_candidate(i, y, pred);
+        int32_t added = append_candidate(books, ends, k, i, y, pred);
+        int32_t replaced = ends[s];  // read after a compaction may renumber it
+        ends[s] = added;
         set_chain_end(books, s, x, y);
         pred = replaced;
         pred_pos = replaced_pos;

@@ -1,0 +1,75 @@
+#include "engine/candidate_compaction.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/exit_run.h"
+#include "engine/candidates.h"
+
+namespace {
+
+// A bit per record, and per word the bits set in earlier words, so that the
+// new index of a kept record (its rank among the kept) is found at once.
+struct kept_records {
+  uint64_t* bits;
+  uint32_t* before;
+};
+
+int32_t new_index(const kept_records& kept, int32_t c) {
+  uint64_t earlier = kept.bits[c >> 6] & ((uint64_t{1} << (c & 63)) - 1);
+  return static_cast<int32_t>(kept.before[c >> 6]) + __builtin_popcountll(earlier);
+}
+
+void keep(kept_records& kept, int32_t c) { kept.bits[c >> 6] |= uint64_t{1} << (c & 63); }
+
+// Marks every record that a marked one reaches through prev. A prev lies
+// before its record, so one pass from the last record down finds them all;
+// it reads the list in order, where following each chain would jump about.
+void keep_reached(kept_records& kept, int32_t count) {
+  for (int64_t w = (count - 1) / 64; w >= 0; --w) {
+    uint64_t unseen = ~uint64_t{0};  // the word's bits not yet looked at
+    for (uint64_t open = kept.bits[w]; open != 0; open = kept.bits[w] & unseen) {
+      int bit = 63 - __builtin_clzll(open);
+      unseen = (uint64_t{1} << bit) - 1;
+      keep(kept, candidate_list[w * 64 + bit].prev);
+    }
+  }
+}
+
+}  // namespace
+
+int32_t compact_candidates(int32_t* ends, int32_t k, int32_t* held) {
+  const uint64_t words = static_cast<uint64_t>(candidate_count) / 64 + 1;
+  kept_records kept;
+  kept.bits = static_cast<uint64_t*>(checked_alloc(table_size(words, sizeof(uint64_t))));
+  kept.before = static_cast<uint32_t*>(checked_alloc(table_size(words, sizeof(uint32_t))));
+  memset(kept.bits, 0, words * sizeof(uint64_t));
+  keep(kept, 0);  // the sentinel, which ends every chain
+  for (int32_t p = 0; p <= k; ++p) keep(kept, ends[p]);
+  keep(kept, *held);
+  keep_reached(kept, candidate_count);
+
+  uint32_t count = 0;
+  for (uint64_t w = 0; w < words; ++w) {
+    kept.before[w] = count;
+    count += static_cast<uint32_t>(__builtin_popcountll(kept.bits[w]));
+  }
+  // A record's prev lies before it, so moving the kept ones down in order
+  // never overwrites one still to be read; the bits still tell the old
+  // indices.
+  int32_t to = 0;
+  for (uint64_t w = 0; w < words; ++w) {
+    for (uint64_t bits = kept.bits[w]; bits != 0; bits &= bits - 1) {
+      int32_t c = static_cast<int32_t>(w * 64 + __builtin_ctzll(bits));
+      candidate record = candidate_list[c];
+      record.prev = new_index(kept, record.prev);
+      candidate_list[to++] = record;
+    }
+  }
+  for (int32_t p = 0; p <= k; ++p) ends[p] = new_index(kept, ends[p]);
+  *held = new_index(kept, *held);
+  free(kept.bits);
+  free(kept.before);
+  candidate_count = to;
+  return to;
+}
