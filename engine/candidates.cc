@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "cli/exit_run.h"
 #include "engine/candidate_compaction.h"
 #include "engine/class_ranges.h"
@@ -69,22 +73,46 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
                               chain.pos);
 }
 
+namespace {
+
+constexpr int32_t kBlock = 16;
+
+// How many of the 16 levels from first end below y: as the levels rise, the
+// ones below y come first, so the count is where y belongs among them.
+int32_t levels_below(const int32_t* first, int32_t y) {
+#if defined(__SSE2__)
+  const __m128i bound = _mm_set1_epi32(y);
+  int mask = 0;
+  for (int j = 0; j < kBlock / 4; ++j) {
+    __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 4 * j));
+    mask |= _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(four, bound))) << (4 * j);
+  }
+  return __builtin_ctz(~mask);
+#else
+  int32_t count = 0;
+  for (int32_t j = 0; j < kBlock; ++j) count += first[j] < y;
+  return count;
+#endif
+}
+
+}  // namespace
+
 int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor) {
   if (chain.pos[k] < y) return k + 1;
   if (floor == 0) return search_candidates(chain, k, y);
-  // chain.pos[floor] < y <= chain.pos[k]: widen the step until a level at
-  // or above y is passed, then search the last step; an answer far away is
-  // left to the sampled index.
-  int32_t below = floor;
-  for (int32_t step = 1;; step *= 2) {
-    if (step > 64) return search_candidates(chain, k, y);
-    int32_t probe = std::min(below + step, k);
-    if (chain.pos[probe] >= y) {
-      return static_cast<int32_t>(
-          std::lower_bound(chain.pos + below + 1, chain.pos + probe + 1, y) - chain.pos);
-    }
-    below = probe;
+  // chain.pos[floor] < y <= chain.pos[k]. The answer mostly lies a few
+  // levels up: count the levels below y a block at a time, which takes no
+  // branch that depends on where in the block it lies; an answer far away
+  // is left to the sampled index.
+  for (int32_t first = floor + 1; first <= k - kBlock + 1 && first <= floor + 4 * kBlock;
+       first += kBlock) {
+    int32_t below_y = levels_below(chain.pos + first, y);
+    if (below_y < kBlock) return first + below_y;
   }
+  if (k - floor <= 4 * kBlock)
+    return static_cast<int32_t>(
+        std::lower_bound(chain.pos + floor + 1, chain.pos + k + 1, y) - chain.pos);
+  return search_candidates(chain, k, y);
 }
 
 namespace {
@@ -100,6 +128,9 @@ struct search_books {
   marked_set chain_end_members;  // class_list indices of lines that end a chain
   class_ranges classes;          // where each class ends
   chain_positions chain;         // where the chains end, level by level
+  // Element j: class_list element 64 j, so that a walk can pass over a long
+  // run of a class without reading every cache line of it on the way.
+  int32_t* member_sample;
   // Element p: the class_list index of the line that ends level p. It lies in
   // the storage of the old lines' classes: while old line i is searched the
   // chains are at most i long, and the classes of lines up to i are read.
@@ -109,13 +140,16 @@ struct search_books {
 };
 
 // The records the list may hold before the next compaction, when kept
-// survived the last one. Twice what survived keeps the cost of compacting
-// at a few steps per record appended; past a million records a quarter
-// more does, and keeps the list close to what the chains can reach.
+// survived the last one (none before the first). Each compaction reads the
+// whole list, so the room it leaves must be a good share of it for the cost
+// per record appended to stay a few steps; a quarter more is enough, and on
+// small lists the room is up to three times what survived, so that they are
+// compacted seldom.
 int32_t record_limit_after(int32_t kept) {
-  constexpr int64_t kLeast = int64_t{1} << 16;
-  constexpr int64_t kDoubleUpTo = int64_t{1} << 20;
-  int64_t room = std::max({int64_t{kept} / 4, std::min(int64_t{kept}, kDoubleUpTo), kLeast});
+  constexpr int64_t kFirst = int64_t{1} << 16;
+  constexpr int64_t kSmallRoom = int64_t{3} << 18;
+  if (kept == 0) return kFirst;
+  int64_t room = std::max(int64_t{kept} / 4, std::min(int64_t{kept} * 3, kSmallRoom));
   return static_cast<int32_t>(std::min<int64_t>(kept + room, INT32_MAX));
 }
 
@@ -126,6 +160,9 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.classes = make_class_ranges(class_list, new_count);
   books.chain.pos =
       static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) + 2, sizeof(int32_t)));
+  books.member_sample =
+      static_cast<int32_t*>(new_table(static_cast<uint64_t>(new_count) / 64 + 2, sizeof(int32_t)));
+  for (int32_t j = 0; j <= (new_count + 1) / 64; ++j) books.member_sample[j] = class_list[64 * j];
   books.chain.sample =
       static_cast<int32_t*>(new_table(static_cast<uint64_t>(old_count) / 64 + 2, sizeof(int32_t)));
   books.end_member = old_classes;
@@ -139,6 +176,7 @@ void close_books(search_books& books) {
   free_class_ranges(books.classes);
   free_table(books.chain.pos);
   free_table(books.chain.sample);
+  free_table(books.member_sample);
 }
 
 // Level p now ends with the line at class_list index member, new line y.
@@ -157,6 +195,10 @@ int32_t append_candidate(search_books& books, int32_t* ends, int32_t k, int32_t 
     int32_t kept = compact_candidates(ends, k, &pred);
     books.record_limit = record_limit_after(kept);
   }
+  if (static_cast<uint64_t>(candidate_count) < candidate_room) {
+    candidate_list[candidate_count] = candidate{old_pos, new_pos, pred};
+    return candidate_count++;
+  }
   return add_candidate(old_pos, new_pos, pred);
 }
 
@@ -170,6 +212,29 @@ const int32_t* first_beyond(const int32_t* first, const int32_t* last, int32_t v
     step *= 2;
   }
   return std::upper_bound(first, std::min(first + step, last), v);
+}
+
+// The first class_list index in [from, end) whose line lies beyond new line
+// v, where from is past the class's start, so that the lines there rise,
+// and the lines before from lie at or below v. It is mostly close; else it
+// is looked for among the sampled lines first.
+int32_t first_member_beyond(const search_books& books, const int32_t* class_list, int32_t from,
+                            int32_t end, int32_t v) {
+  for (int32_t near_end = std::min(end, from + 8); from < near_end; ++from)
+    if (class_list[from] > v) return from;
+  const int32_t first_sample = (from + 63) / 64;
+  const int32_t last_sample = (end - 1) / 64;  // the samples from here on lie in the class
+  if (first_sample > last_sample)
+    return static_cast<int32_t>(std::upper_bound(class_list + from, class_list + end, v) -
+                                class_list);
+  const int32_t* sample = books.member_sample;
+  int32_t j = static_cast<int32_t>(
+      first_beyond(sample + first_sample, sample + last_sample + 1, v) - sample);
+  // Sample j - 1 lies at or below v and sample j beyond it: the line sought
+  // lies between them.
+  int32_t lo = j == first_sample ? from : 64 * (j - 1) + 1;
+  int32_t hi = j > last_sample ? end : 64 * j + 1;
+  return static_cast<int32_t>(std::upper_bound(class_list + lo, class_list + hi, v) - class_list);
 }
 
 }  // namespace
@@ -210,9 +275,7 @@ int32_t find_candidates(int32_t* old_classes, int32_t old_count, const int32_t* 
       if (y <= pred_pos) {
         // The class's lines rise, so every one up to new line pred_pos is
         // passed over: jump to the first beyond it.
-        x = static_cast<int32_t>(first_beyond(class_list + x + 1, class_list + end, pred_pos) -
-                                 class_list) -
-            1;
+        x = first_member_beyond(books, class_list, x + 1, end, pred_pos) - 1;
         continue;
       }
       int32_t s = search_candidates_above(books.chain, k, y, below);
