@@ -3,7 +3,8 @@
 // line what its steps worked on: the line counts, the common prefix and
 // suffix, the number of distinct line hashes of each file, the number of
 // (old line, new line) pairs of equal hash (what the candidate search walks
-// through at most), the number of candidate records the search appended, and
+// through at most), the number of candidate records the search kept at its
+// end (it drops the ones no chain reaches), and
 // the number of pairings that survived verification. The benchmark reads
 // candidate_count from it.
 #include <algorithm>
@@ -12,12 +13,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "base/run_state.h"
 #include "engine/candidates.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
-#include "engine/match_lines.h"
-#include "engine/match_vector.h"
+#include "engine/verify_matches.h"
 
 namespace {
 
@@ -31,10 +30,11 @@ FILE* open_or_die(const char* path) {
 }
 
 // The tables' keys, sorted; read before the tables are turned into classes.
-std::vector<int32_t> sorted_keys(int file) {
+std::vector<int32_t> sorted_keys(const line_tables& tables, int file) {
   std::vector<int32_t> keys;
-  keys.reserve(line_count[file]);
-  for (int32_t j = 1; j <= line_count[file]; ++j) keys.push_back(line_table[file][j].key);
+  keys.reserve(tables.line_count[file]);
+  for (int32_t j = 1; j <= tables.line_count[file]; ++j)
+    keys.push_back(tables.line_table[file][j].key);
   std::sort(keys.begin(), keys.end());
   return keys;
 }
@@ -61,12 +61,6 @@ int64_t equal_hash_pairs(const std::vector<int32_t>& old_keys, const std::vector
   return pairs;
 }
 
-int64_t verified_pairings() {
-  int64_t count = 0;
-  for (int32_t i = 1; i <= line_count[0]; ++i) count += match_vector[i] != 0;
-  return count;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,22 +68,36 @@ int main(int argc, char** argv) {
     fputs("usage: count_candidates old new\n", stderr);
     return 2;
   }
-  state.path1 = argv[1];
-  state.path2 = argv[2];
-  char_map = identity_map;
-  FILE* streams[2] = {open_or_die(state.path1), open_or_die(state.path2)};
-  load_line_table(0, streams[0]);
-  load_line_table(1, streams[1]);
-  fclose(streams[0]);
-  fclose(streams[1]);
-  std::vector<int32_t> keys[2] = {sorted_keys(0), sorted_keys(1)};
+  const line_rules rules;
+  line_tables tables;
+  FILE* streams[2] = {open_or_die(argv[1]), open_or_die(argv[2])};
+  for (int file = 0; file < 2; ++file) {
+    load_line_table(rules, file, streams[file], tables);
+    fclose(streams[file]);
+  }
+  std::vector<int32_t> keys[2] = {sorted_keys(tables, 0), sorted_keys(tables, 1)};
   int64_t pairs = equal_hash_pairs(keys[0], keys[1]);
-  match_lines();
+  match_result result;
+  result.line_count[0] = tables.line_count[0];
+  result.line_count[1] = tables.line_count[1];
+  line_classes classes;
+  build_line_classes(tables, classes);
+  candidate_search search;
+  start_candidate_search(search, classes.sorted_count[0]);
+  int32_t k = find_candidates(search, classes.old_line_class.data(), classes.sorted_count[0],
+                              classes.new_class_list.data(), classes.sorted_count[1]);
+  allocate_match_vector(result);
+  build_match_vector(search, search.chain_ends[k], classes, result);
+  result.old_offsets = table<int64_t>(result.line_count[0] + 2);
+  result.new_offsets = table<int64_t>(result.line_count[1] + 2);
+  verify_matches(rules, argv[1], argv[2], tables, result);
+  int64_t pairings = 0;
+  for (int32_t i = 1; i <= result.line_count[0]; ++i) pairings += result.match_vector[i] != 0;
   printf(
       "lines=%d,%d prefix=%d suffix=%d distinct_hashes=%lld,%lld equal_hash_pairs=%lld "
       "candidate_count=%d pairings=%lld\n",
-      line_count[0], line_count[1], prefix_len, suffix_len, static_cast<long long>(distinct(keys[0])),
-      static_cast<long long>(distinct(keys[1])), static_cast<long long>(pairs), candidate_count,
-      static_cast<long long>(verified_pairings()));
+      result.line_count[0], result.line_count[1], classes.prefix_len, classes.suffix_len,
+      static_cast<long long>(distinct(keys[0])), static_cast<long long>(distinct(keys[1])),
+      static_cast<long long>(pairs), search.candidate_count, static_cast<long long>(pairings));
   return 0;
 }

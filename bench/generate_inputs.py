@@ -11,6 +11,13 @@ Layout of the work directory:
   helper/old, helper/new        the first 1 MB of the similar pair
   disjoint/old, disjoint/new    20 MB each, no line in common
   repeats/old, repeats/new      50,000 lines drawn from 50 distinct lines
+  text/old, text/new            real text: the first 2,500,000 lines of the
+                                files under /usr/include concatenated in
+                                path order, 2,000 one-line edits (the bytes
+                                follow the machine's headers)
+  short/old, short/new          6,000,000 short lines drawn from 100
+                                distinct values, 1,000 of them changed to
+                                another of the values
   trees/a, trees/b              identical trees, 5,000 files of about 10 KB
   trees/c                       trees/b with 100 files edited (the others
                                 are hard links to trees/b)
@@ -35,7 +42,7 @@ UPPER_ALPHABET = b"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789" + b" " * 6
 MIN_LINE, MAX_LINE = 8, 70
 
 STAMP_NAME = "inputs.stamp"
-GENERATOR_VERSION = 1
+GENERATOR_VERSION = 2
 
 
 def byte_map(alphabet):
@@ -122,6 +129,48 @@ def make_repeats(work, scale):
         write_lines(os.path.join(work, "repeats", name), [rng.choice(distinct) for _ in range(count)])
 
 
+def header_lines(count):
+    """The first count lines of the regular files under /usr/include, read
+    in path order; real text with the repeats real files have (blank lines,
+    braces, closing comments)."""
+    paths = []
+    for root, dirs, files in os.walk("/usr/include"):
+        dirs.sort()
+        paths.extend(os.path.join(root, f) for f in files)
+    lines = []
+    for path in sorted(paths):
+        if len(lines) >= count:
+            break
+        if os.path.islink(path) or not os.path.isfile(path):
+            continue
+        with open(path, "rb") as f:
+            data = f.read()
+        if b"\0" in data:
+            continue
+        lines.extend(data.splitlines())
+    return lines[:count]
+
+
+def make_text(work, scale):
+    rng = random.Random(20240605)
+    old = header_lines(int(2_500_000 * scale))
+    new = edit_lines(rng, old, max(1, int(2_000 * scale)), TEXT_ALPHABET)
+    write_lines(os.path.join(work, "text", "old"), old)
+    write_lines(os.path.join(work, "text", "new"), new)
+
+
+def make_short(work, scale):
+    rng = random.Random(20240606)
+    values = [b"%d" % v for v in range(100)]
+    count = int(6_000_000 * scale)
+    old = rng.choices(values, k=count)
+    new = list(old)
+    for at in rng.sample(range(count), min(count, max(1, int(1_000 * scale)))):
+        new[at] = rng.choice([v for v in values if v != old[at]])
+    write_lines(os.path.join(work, "short", "old"), old)
+    write_lines(os.path.join(work, "short", "new"), new)
+
+
 def tree_file_names(dirs, files):
     return [os.path.join("d%03d" % d, "f%04d.txt" % f) for d in range(dirs) for f in range(files)]
 
@@ -164,7 +213,8 @@ def main():
     if os.path.exists(args.work) and os.listdir(args.work):
         sys.exit("generate_inputs: %s is not empty; remove it first" % args.work)
     os.makedirs(args.work, exist_ok=True)
-    for step in (make_similar_and_helper, make_disjoint, make_repeats, make_trees):
+    for step in (make_similar_and_helper, make_disjoint, make_repeats, make_text, make_short,
+                 make_trees):
         print("generating: %s" % step.__name__[len("make_"):], flush=True)
         step(args.work, args.scale)
     with open(stamp, "w") as out:

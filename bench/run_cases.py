@@ -11,6 +11,12 @@ processor time is printed beside it, as a busy machine disturbs it less. Peak me
 reports for the command, which covers every process it waited for (the
 child runs of a directory comparison, the pr pager); measure_run takes both
 measurements.
+
+With --base STAGE, every case also runs the same command from STAGE, the
+install of an earlier build, right after each run of the new one; the
+table of that build is printed too, and the targets stated against the
+earlier build (time as a share of its time, peak no higher than its peak)
+are judged on the medians of those adjacent pairs.
 """
 
 import argparse
@@ -43,9 +49,13 @@ class bench_case:
     status: int = 1  # the exit status the command must end with
     max_ratio: float = None
     max_peak_bytes: int = None
+    max_base_share: float = None  # most time as a share of the earlier build's
+    peak_not_above_base: bool = False  # peak at most the earlier build's + 1 MiB
+    base_command: list = None  # the same command from the earlier build
     note: str = ""
     runs: list = field(default_factory=list)
     floor_runs: list = field(default_factory=list)
+    base_runs: list = field(default_factory=list)
 
 
 def run_once(argv):
@@ -88,17 +98,27 @@ def make_cases(stage, work):
     def pair(name):
         return os.path.join(work, name, "old"), os.path.join(work, name, "new")
 
+    def peak_per_line(old, new):
+        return 16 * (line_count(old) + line_count(new)) + 8 * MIB
+
     cases = []
     old, new = pair("similar")
-    similar_lines = line_count(old) + line_count(new)
-    similar_peak = 16 * similar_lines + 8 * MIB
+    similar_peak = peak_per_line(old, new)
     for options in ([], ["-c"], ["-e"]):
         cases.append(bench_case(" ".join(["similar"] + options), [ovarn] + options + [old, new],
-                                [wc, "-l", old, new], max_ratio=5, max_peak_bytes=similar_peak))
+                                [wc, "-l", old, new], max_ratio=4, max_peak_bytes=similar_peak,
+                                peak_not_above_base=True))
     old, new = pair("disjoint")
-    cases.append(bench_case("disjoint", [ovarn, old, new], [wc, "-l", old, new], max_ratio=10))
+    cases.append(bench_case("disjoint", [ovarn, old, new], [wc, "-l", old, new], max_ratio=8))
     old, new = pair("repeats")
-    cases.append(bench_case("repeats", [ovarn, old, new]))
+    cases.append(bench_case("repeats", [ovarn, old, new], max_peak_bytes=24 * MIB,
+                            max_base_share=1 / 3))
+    old, new = pair("text")
+    cases.append(bench_case("real text", [ovarn, old, new], [wc, "-l", old, new], max_ratio=6,
+                            max_peak_bytes=peak_per_line(old, new)))
+    old, new = pair("short")
+    cases.append(bench_case("short lines", [ovarn, old, new], [wc, "-l", old, new],
+                            max_peak_bytes=peak_per_line(old, new), max_base_share=1 / 2))
     for name in ("similar", "helper"):
         old, new = pair(name)
         label = "helper " + ("80 MB" if name == "similar" else "1 MB")
@@ -116,37 +136,56 @@ def make_cases(stage, work):
     return cases
 
 
+def add_base_commands(cases, stage, base_stage):
+    """Points each case's base_command at the same programs under base_stage."""
+    for case in cases:
+        case.base_command = [base_stage + word[len(stage):] if word.startswith(stage + "/") else word
+                             for word in case.command]
+
+
 def measure(case, runs):
     """The warm-up run, then runs alternating floor and command."""
     if case.floor:
         run_once(case.floor)
     run_once(case.command)
+    if case.base_command:
+        run_once(case.base_command)
     for _ in range(runs):
         if case.floor:
             case.floor_runs.append(run_once(case.floor))
         case.runs.append(run_once(case.command))
+        if case.base_command:
+            case.base_runs.append(run_once(case.base_command))
 
 
 def median_time(runs):
     return statistics.median(r.seconds for r in runs)
 
 
-def ratio(case):
+def ratio(case, runs=None):
     if not case.floor_runs:
         return None
-    return statistics.median(c.seconds / f.seconds for c, f in zip(case.runs, case.floor_runs))
+    return statistics.median(c.seconds / f.seconds
+                             for c, f in zip(runs or case.runs, case.floor_runs))
 
 
-def cpu_ratio(case):
+def cpu_ratio(case, runs=None):
     """The same ratio on processor time, which a busy machine disturbs less."""
     if not case.floor_runs:
         return None
     return statistics.median(c.cpu_seconds / max(f.cpu_seconds, 1e-3)
-                             for c, f in zip(case.runs, case.floor_runs))
+                             for c, f in zip(runs or case.runs, case.floor_runs))
 
 
-def peak(case):
-    return max(r.peak_bytes for r in case.runs)
+def base_share(case):
+    """The median of the new build's time over the earlier build's, run by run."""
+    if not case.base_runs:
+        return None
+    return statistics.median(c.seconds / b.seconds for c, b in zip(case.runs, case.base_runs))
+
+
+def peak(runs):
+    return max(r.peak_bytes for r in runs)
 
 
 def verdicts(case):
@@ -158,7 +197,16 @@ def verdicts(case):
         results.append(("ratio <= %g" % case.max_ratio, ratio(case) <= case.max_ratio))
     if case.max_peak_bytes is not None:
         results.append(("peak <= %.1f MiB" % (case.max_peak_bytes / MIB),
-                        peak(case) <= case.max_peak_bytes))
+                        peak(case.runs) <= case.max_peak_bytes))
+    if case.base_runs:
+        if case.max_base_share is not None:
+            results.append(("time <= %.2f of before" % case.max_base_share,
+                            base_share(case) <= case.max_base_share))
+        if case.peak_not_above_base:
+            results.append(("peak <= before + 1 MiB",
+                            peak(case.runs) <= peak(case.base_runs) + MIB))
+    elif case.max_base_share is not None or case.peak_not_above_base:
+        case.note = "targets against the earlier build not judged (no --base)"
     return results
 
 
@@ -167,7 +215,7 @@ def helper_spread(cases):
     helpers = [c for c in cases if c.name.startswith("helper") and c.runs]
     if len(helpers) != 2:
         return None
-    spread = abs(peak(helpers[0]) - peak(helpers[1]))
+    spread = abs(peak(helpers[0].runs) - peak(helpers[1].runs))
     return spread, spread <= MIB
 
 
@@ -182,23 +230,31 @@ def count_candidates(counter, work):
     return "%s (%s)" % (fields["candidate_count"], done.stdout.strip())
 
 
-def print_table(cases, out):
-    out.write("| case | median s | floor median s | ratio | cpu s | cpu ratio | peak MiB | targets |\n")
-    out.write("|---|---|---|---|---|---|---|---|\n")
+def print_table(cases, out, base=False):
+    """The table of the new build or, with base, of the earlier one; the
+    targets are judged on the new build alone."""
+    out.write("| case | median s | floor median s | ratio | cpu s | cpu ratio | peak MiB | %s |\n"
+              % ("exit status" if base else "time / before | targets"))
+    out.write("|---|---|---|---|---|---|---|---|%s\n" % ("" if base else "---|"))
     for case in cases:
-        if not case.runs:
+        runs = case.base_runs if base else case.runs
+        if not runs:
             continue
         floor = "%.3f" % median_time(case.floor_runs) if case.floor_runs else "-"
-        rat = "%.2f" % ratio(case) if case.floor_runs else "-"
-        cpu_rat = "%.2f" % cpu_ratio(case) if case.floor_runs else "-"
-        cpu = statistics.median(r.cpu_seconds for r in case.runs)
+        rat = "%.2f" % ratio(case, runs) if case.floor_runs else "-"
+        cpu_rat = "%.2f" % cpu_ratio(case, runs) if case.floor_runs else "-"
+        cpu = statistics.median(r.cpu_seconds for r in runs)
+        out.write("| %s | %.3f | %s | %s | %.3f | %s | %.1f |"
+                  % (case.name, median_time(runs), floor, rat, cpu, cpu_rat, peak(runs) / MIB))
+        if base:
+            out.write(" %s |\n" % ",".join(str(s) for s in sorted({r.status for r in runs})))
+            continue
+        share = "%.2f" % base_share(case) if case.base_runs else "-"
         targets = "; ".join("%s %s" % (text, "met" if met else "NOT MET")
                             for text, met in verdicts(case))
         if case.note:
             targets += "; " + case.note
-        out.write("| %s | %.3f | %s | %s | %.3f | %s | %.1f | %s |\n"
-                  % (case.name, median_time(case.runs), floor, rat, cpu, cpu_rat,
-                     peak(case) / MIB, targets))
+        out.write(" %s | %s |\n" % (share, targets))
 
 
 def print_notes(cases, candidates, edited_files, out):
@@ -216,7 +272,7 @@ def print_notes(cases, candidates, edited_files, out):
                   "child run (edited minus identical median, shared out)\n"
                   % (edited_files, 1000 * wall / edited_files, 1000 * cpu / edited_files))
     if "repeats" in by_name:
-        out.write("repeats: candidate records: %s\n"
+        out.write("repeats: candidate records at the end of the search: %s\n"
                   % (candidates if candidates else "not counted (count_candidates unavailable)"))
 
 
@@ -235,12 +291,15 @@ def main():
     parser.add_argument("--runs", type=int, default=5, help="timed runs per case (default 5)")
     parser.add_argument("--measure", required=True, help="the measure_run launcher")
     parser.add_argument("--counter", help="the count_candidates tool")
+    parser.add_argument("--base", help="install prefix of an earlier build to run side by side")
     parser.add_argument("--cases", help="comma-separated case names or name prefixes to run (default all)")
     args = parser.parse_args()
     global MEASURE_RUN
     MEASURE_RUN = args.measure
 
     cases = make_cases(args.stage, args.work)
+    if args.base:
+        add_base_commands(cases, args.stage, args.base)
     if args.cases:
         wanted = args.cases.split(",")
         cases = [c for c in cases if any(c.name.startswith(w) for w in wanted)]
@@ -251,6 +310,9 @@ def main():
     print("%d runs per case on %s, load average %.2f at the end\n"
           % (args.runs, os.uname().nodename, os.getloadavg()[0]))
     print_table(cases, sys.stdout)
+    if args.base:
+        print("\nThe earlier build (%s), in the same run:\n" % args.base)
+        print_table(cases, sys.stdout, base=True)
     print_notes(cases, count_candidates(args.counter, args.work), edited_file_count(args.work), sys.stdout)
     met = all(met for c in cases if c.runs for _, met in verdicts(c))
     spread = helper_spread(cases)

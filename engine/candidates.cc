@@ -1,11 +1,14 @@
 #include "engine/candidates.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/candidate_compaction.h"
 #include "engine/class_ranges.h"
 #include "engine/marked_set.h"
+#include "port/kernels.h"
 
 void start_candidate_search(candidate_search& search, int32_t old_count) {
   search.chain_ends = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
@@ -41,19 +44,20 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
 int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor) {
   if (chain.pos[k] < y) return k + 1;
   if (floor == 0) return search_candidates(chain, k, y);
-  // chain.pos[floor] < y <= chain.pos[k]: widen the step until a level at
-  // or above y is passed, then search the last step; an answer far away is
-  // left to the sampled index.
-  int32_t below = floor;
-  for (int32_t step = 1;; step *= 2) {
-    if (step > 64) return search_candidates(chain, k, y);
-    int32_t probe = std::min(below + step, k);
-    if (chain.pos[probe] >= y) {
-      return static_cast<int32_t>(
-          std::lower_bound(chain.pos + below + 1, chain.pos + probe + 1, y) - chain.pos);
-    }
-    below = probe;
+  // chain.pos[floor] < y <= chain.pos[k]. The answer mostly lies a few
+  // levels up: count the levels below y a block of 16 at a time, which takes
+  // no branch that depends on where in the block it lies; an answer far away
+  // is left to the sampled index.
+  constexpr int32_t kBlock = 16;
+  for (int32_t first = floor + 1; first <= k - kBlock + 1 && first <= floor + 4 * kBlock;
+       first += kBlock) {
+    int32_t below_y = count_below_16(chain.pos + first, y);
+    if (below_y < kBlock) return first + below_y;
   }
+  if (k - floor <= 4 * kBlock)
+    return static_cast<int32_t>(
+        std::lower_bound(chain.pos + floor + 1, chain.pos + k + 1, y) - chain.pos);
+  return search_candidates(chain, k, y);
 }
 
 namespace {
@@ -71,11 +75,37 @@ struct search_books {
   chain_positions chain;         // where the chains end, level by level
   table<int32_t> chain_pos;      // the storage of chain.pos
   table<int32_t> chain_sample;   // the storage of chain.sample
+  // Element j: class_list element 64 j, so that a walk can pass over a long
+  // run of a class without reading every cache line of it on the way.
+  table<int32_t> member_sample;
   // Element p: the class_list index of the line that ends level p. It lies in
   // the storage of the old lines' classes: while old line i is searched the
   // chains are at most i long, and the classes of lines up to i are read.
   int32_t* end_member;
+  // candidate_list is compacted when it holds this many records, and may
+  // hold at least floor_records before the first time.
+  int32_t record_limit;
+  int32_t floor_records;
 };
+
+// The records the list may hold before the next compaction, when kept
+// survived the last one (none before the first). Each compaction reads the
+// whole list, so the room it leaves must be a good share of it for the cost
+// per record appended to stay a few steps; a quarter more is enough, and on
+// small lists the room is up to three times what survived. Below floor, as
+// many records as the views have lines, the list is never compacted: files
+// much alike make about one record a line, all of them on the chains, and
+// compacting them would only cost time.
+int32_t record_limit_after(int32_t kept, int32_t floor) {
+  constexpr int64_t kFirst = int64_t{1} << 16;
+  constexpr int64_t kSmallRoom = int64_t{3} << 18;
+  int64_t limit = kFirst;
+  if (kept > 0) {
+    int64_t room = std::max(int64_t{kept} / 4, std::min(int64_t{kept} * 3, kSmallRoom));
+    limit = kept + room;
+  }
+  return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(limit, floor), INT32_MAX));
+}
 
 search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
                         int32_t new_count) {
@@ -85,6 +115,11 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.chain_pos = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
   books.chain_sample = table<int32_t>(static_cast<uint64_t>(old_count) / 64 + 2);
   books.chain = chain_positions{books.chain_pos.data(), books.chain_sample.data()};
+  books.member_sample = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
+  for (int32_t j = 0; j <= (new_count + 1) / 64; ++j) books.member_sample[j] = class_list[64 * j];
+  books.floor_records = static_cast<int32_t>(
+      std::min<int64_t>(int64_t{old_count} + new_count, INT32_MAX));
+  books.record_limit = record_limit_after(0, books.floor_records);
   books.end_member = old_classes;
   set_chain_position(books.chain, 0, 0);
   return books;
@@ -95,6 +130,53 @@ void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
   set_chain_position(books.chain, p, y);
   books.end_member[p] = member;
   mark(books.chain_end_members, member);
+}
+
+// Appends {old_pos, new_pos, pred} as add_candidate does. A full list is
+// first rid of the records that no chain reaches, the one the caller names
+// as pred kept with those that chain_ends reach (and pred renumbered).
+int32_t append_candidate(candidate_search& search, search_books& books, int32_t k,
+                         int32_t old_pos, int32_t new_pos, int32_t& pred) {
+  if (search.candidate_count >= books.record_limit) {
+    int32_t kept = compact_candidates(search, k, &pred);
+    books.record_limit = record_limit_after(kept, books.floor_records);
+  }
+  return add_candidate(search, old_pos, new_pos, pred);
+}
+
+// The first element beyond v in [first, last), which rise, all before first
+// being at most v: looked for in growing steps from first, as it mostly
+// lies close.
+const int32_t* first_beyond(const int32_t* first, const int32_t* last, int32_t v) {
+  std::ptrdiff_t step = 1;
+  while (step < last - first && first[step - 1] <= v) {
+    first += step;
+    step *= 2;
+  }
+  return std::upper_bound(first, std::min(first + step, last), v);
+}
+
+// The first class_list index in [from, end) whose line lies beyond new line
+// v, where from is past the class's start, so that the lines there rise,
+// and the lines before from lie at or below v. It is mostly close; else it
+// is looked for among the sampled lines first.
+int32_t first_member_beyond(const search_books& books, const int32_t* class_list, int32_t from,
+                            int32_t end, int32_t v) {
+  for (int32_t near_end = std::min(end, from + 8); from < near_end; ++from)
+    if (class_list[from] > v) return from;
+  const int32_t first_sample = (from + 63) / 64;
+  const int32_t last_sample = (end - 1) / 64;  // the samples from here on lie in the class
+  if (first_sample > last_sample)
+    return static_cast<int32_t>(std::upper_bound(class_list + from, class_list + end, v) -
+                                class_list);
+  const int32_t* sample = books.member_sample.data();
+  int32_t j = static_cast<int32_t>(
+      first_beyond(sample + first_sample, sample + last_sample + 1, v) - sample);
+  // Sample j - 1 lies at or below v and sample j beyond it: the line sought
+  // lies between them.
+  int32_t lo = j == first_sample ? from : 64 * (j - 1) + 1;
+  int32_t hi = j > last_sample ? end : 64 * j + 1;
+  return static_cast<int32_t>(std::upper_bound(class_list + lo, class_list + hi, v) - class_list);
 }
 
 }  // namespace
@@ -136,9 +218,7 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
       if (y <= pred_pos) {
         // The class's lines rise, so every one up to new line pred_pos is
         // passed over: jump to the first beyond it.
-        x = static_cast<int32_t>(std::upper_bound(class_list + x + 1, class_list + end, pred_pos) -
-                                 class_list) -
-            1;
+        x = first_member_beyond(books, class_list, x + 1, end, pred_pos) - 1;
         continue;
       }
       int32_t s = search_candidates_above(books.chain, k, y, below);
@@ -147,7 +227,7 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
         pred_pos = books.chain.pos[s - 1];
       }
       if (s == k + 1) {
-        ends[s] = add_candidate(search, i, y, pred);
+        ends[s] = append_candidate(search, books, k, i, y, pred);
         set_chain_end(books, s, x, y);
         ++k;
         break;  // nothing later in the class can do better for line i
@@ -156,10 +236,11 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
       // beyond it.
       below = s;
       if (books.chain.pos[s] > y) {
-        int32_t replaced = ends[s];
         int32_t replaced_pos = books.chain.pos[s];
         unmark(books.chain_end_members, books.end_member[s]);
-        ends[s] = add_candidate(search, i, y, pred);
+        int32_t added = append_candidate(search, books, k, i, y, pred);
+        int32_t replaced = ends[s];  // read after a compaction may renumber it
+        ends[s] = added;
         set_chain_end(books, s, x, y);
         pred = replaced;
         pred_pos = replaced_pos;

@@ -3,7 +3,10 @@
 //
 // For every length p the search keeps the chain of pairings of length p that
 // ends at the smallest new line found so far; chains are linked through the
-// candidates' predecessor indices. Records are only ever appended.
+// candidates' predecessor indices. Records are appended and never changed;
+// while the search runs, those that no chain reaches any more are dropped
+// now and then (see candidate_compaction.h), so that the list stays within
+// a bound of what the chains can reach.
 #ifndef OVARN_ENGINE_CANDIDATES_H_
 #define OVARN_ENGINE_CANDIDATES_H_
 
@@ -56,9 +59,10 @@ int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t
 
 // Runs the search over old view lines 1..old_count and the new_count lines
 // of the new view in class_list; returns k, the length of the longest
-// chain, whose last candidate is search.chain_ends[k]. The search keeps its
-// own books in the storage of old_classes, which holds nothing of use
-// afterwards.
+// chain, whose last candidate is search.chain_ends[k]. Only the records that
+// some chain end reaches are kept, renumbered in their order; every chain
+// reads as if none had been dropped. The search keeps its own books in the
+// storage of old_classes, which holds nothing of use afterwards.
 int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
                         const int32_t* class_list, int32_t new_count);
 

@@ -300,6 +300,23 @@ int32_t pass_equal_lines(const line_run& old_run, const line_run& new_run, const
   return pass_equal_lines_plain(old_run, new_run, pairs, first_new, most);
 }
 
+int32_t count_below_16(const int32_t* first, int32_t y) {
+#if OVARN_HAVE_X86_VECTORS
+  // SSE2 belongs to every x86-64 processor: no probe.
+  const __m128i bound = _mm_set1_epi32(y);
+  int mask = 0;
+  for (int j = 0; j < 4; ++j) {
+    __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 4 * j));
+    mask |= _mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(four, bound))) << (4 * j);
+  }
+  return __builtin_ctz(~mask);
+#else
+  int32_t count = 0;
+  for (int j = 0; j < 16; ++j) count += first[j] < y;
+  return count;
+#endif
+}
+
 // Line prints, for the check for files that share no line.
 
 namespace {

@@ -62,6 +62,10 @@ struct line_run {
 int32_t pass_equal_lines(const line_run& old_run, const line_run& new_run, const int32_t* pairs,
                          int32_t first_new, int32_t most);
 
+// How many of the 16 values from first lie below y; the values rise, so it
+// is where y belongs among them.
+int32_t count_below_16(const int32_t* first, int32_t y);
+
 // A second hash of a line's bytes, independent of the line hash: CRC-32C
 // where the processor computes it, else FNV-1a. One process uses one of
 // them throughout. Start from line_print_start(), feed the bytes in any

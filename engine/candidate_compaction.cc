@@ -1,0 +1,96 @@
+#include "engine/candidate_compaction.h"
+
+#include <cstring>
+
+#include "base/table.h"
+
+namespace {
+
+// A bit per record, and per word the bits set in earlier words, so that the
+// new index of a kept record (its rank among the kept) is found at once.
+struct kept_records {
+  table<uint64_t> bits;
+  table<uint32_t> before;
+};
+
+// Counted in the word itself: the library's count is a call where the
+// processor's own instruction may not be assumed, and one is made for
+// every record kept.
+int32_t bits_set(uint64_t x) {
+  x -= (x >> 1) & 0x5555555555555555;
+  x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
+  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0f;
+  return static_cast<int32_t>((x * 0x0101010101010101) >> 56);
+}
+
+int32_t new_index(const kept_records& kept, int32_t c) {
+  uint64_t earlier = kept.bits[c >> 6] & ((uint64_t{1} << (c & 63)) - 1);
+  return static_cast<int32_t>(kept.before[c >> 6]) + bits_set(earlier);
+}
+
+void keep(kept_records& kept, int32_t c) { kept.bits[c >> 6] |= uint64_t{1} << (c & 63); }
+
+// Marks every record that a marked one reaches through prev. A prev lies
+// before its record, so one pass from the last record down finds them all;
+// it reads the list in order, where following each chain would jump about.
+void keep_reached(kept_records& kept, const candidate* candidate_list, int32_t count) {
+  for (int64_t w = (count - 1) / 64; w >= 0; --w) {
+    // Marks from later words are all in; those within the word, mostly the
+    // record just before, go to the word held here.
+    uint64_t word = kept.bits[w];
+    uint64_t unseen = ~uint64_t{0};  // the word's bits not yet looked at
+    for (uint64_t open = word; open != 0; open = word & unseen) {
+      int bit = 63 - __builtin_clzll(open);
+      unseen = (uint64_t{1} << bit) - 1;
+      int32_t prev = candidate_list[w * 64 + bit].prev;
+      if (prev >> 6 == w)
+        word |= uint64_t{1} << (prev & 63);
+      else
+        keep(kept, prev);
+    }
+    kept.bits[w] = word;
+  }
+}
+
+}  // namespace
+
+int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held) {
+  candidate* candidate_list = search.candidate_list.data();
+  const int32_t candidate_count = search.candidate_count;
+  int32_t* ends = search.chain_ends.data();
+  const uint64_t words = static_cast<uint64_t>(candidate_count) / 64 + 1;
+  kept_records kept{table<uint64_t>(words), table<uint32_t>(words)};
+  memset(kept.bits.data(), 0, words * sizeof(uint64_t));
+  keep(kept, 0);  // the sentinel, which ends every chain
+  for (int32_t p = 0; p <= k; ++p) keep(kept, ends[p]);
+  keep(kept, *held);
+  keep_reached(kept, candidate_list, candidate_count);
+
+  uint32_t count = 0;
+  for (uint64_t w = 0; w < words; ++w) {
+    kept.before[w] = count;
+    count += static_cast<uint32_t>(bits_set(kept.bits[w]));
+  }
+  // The records before the first one dropped stay where they are, and so
+  // do their prevs, which lie before them: on files much alike they are
+  // most of the list. A record's prev lies before it, so moving the kept
+  // ones down in order never overwrites one still to be read; the bits
+  // still tell the old indices.
+  uint64_t settled = 0;
+  while (settled < words && kept.bits[settled] == ~uint64_t{0}) ++settled;
+  int32_t to = static_cast<int32_t>(settled * 64);
+  for (uint64_t w = settled; w < words; ++w) {
+    for (uint64_t bits = kept.bits[w]; bits != 0; bits &= bits - 1) {
+      int32_t c = static_cast<int32_t>(w * 64 + __builtin_ctzll(bits));
+      candidate record = candidate_list[c];
+      record.prev = new_index(kept, record.prev);
+      candidate_list[to++] = record;
+    }
+  }
+  const int32_t moved_from = static_cast<int32_t>(settled * 64);
+  for (int32_t p = 0; p <= k; ++p)
+    if (ends[p] >= moved_from) ends[p] = new_index(kept, ends[p]);
+  *held = new_index(kept, *held);
+  search.candidate_count = to;
+  return to;
+}

@@ -1,0 +1,22 @@
+// Dropping the candidate records that no chain can reach any more.
+//
+// The search appends a record for every pairing that lengthens or replaces a
+// chain end and never changes one, so on files with many equal lines most
+// records soon lie on no chain that still ends anywhere: only the records
+// reachable from chain_ends through prev can ever be read again. Compaction
+// keeps exactly those, in their order, so every chain reads as before.
+#ifndef OVARN_ENGINE_CANDIDATE_COMPACTION_H_
+#define OVARN_ENGINE_CANDIDATE_COMPACTION_H_
+
+#include <cstdint>
+
+#include "engine/candidates.h"
+
+// Keeps the records of search.candidate_list reachable through prev from
+// search.chain_ends[0..k] and from *held (a record the caller still names),
+// moves them down in their order, and rewrites their prev, chain_ends[0..k]
+// and *held to the new indices. Sets candidate_count to the records kept
+// and returns it.
+int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held);
+
+#endif  // OVARN_ENGINE_CANDIDATE_COMPACTION_H_
