@@ -82,29 +82,19 @@ struct search_books {
   // the storage of the old lines' classes: while old line i is searched the
   // chains are at most i long, and the classes of lines up to i are read.
   int32_t* end_member;
-  // candidate_list is compacted when it holds this many records, and may
-  // hold at least floor_records before the first time.
+  // When candidate_list holds this many records it may be compacted.
   int32_t record_limit;
-  int32_t floor_records;
 };
 
-// The records the list may hold before the next compaction, when kept
-// survived the last one (none before the first). Each compaction reads the
-// whole list, so the room it leaves must be a good share of it for the cost
-// per record appended to stay a few steps; a quarter more is enough, and on
-// small lists the room is up to three times what survived. Below floor, as
-// many records as the views have lines, the list is never compacted: files
-// much alike make about one record a line, all of them on the chains, and
-// compacting them would only cost time.
-int32_t record_limit_after(int32_t kept, int32_t floor) {
-  constexpr int64_t kFirst = int64_t{1} << 16;
+// The records the list may hold before it is next looked at, when it holds
+// kept after a compaction or (without one) as many as when it was full. The
+// room left must be a good share of what survived, for the cost per record
+// appended to stay a few steps: a part of it (a quarter, or all of it), and
+// on small lists up to three times what survived.
+int32_t room_after(int64_t kept, int64_t part) {
   constexpr int64_t kSmallRoom = int64_t{3} << 18;
-  int64_t limit = kFirst;
-  if (kept > 0) {
-    int64_t room = std::max(int64_t{kept} / 4, std::min(int64_t{kept} * 3, kSmallRoom));
-    limit = kept + room;
-  }
-  return static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(limit, floor), INT32_MAX));
+  int64_t room = kept >= kSmallRoom ? kept / part : std::min(kept * 3, kSmallRoom);
+  return static_cast<int32_t>(std::min<int64_t>(kept + room, INT32_MAX));
 }
 
 search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
@@ -117,9 +107,7 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.chain = chain_positions{books.chain_pos.data(), books.chain_sample.data()};
   books.member_sample = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
   for (int32_t j = 0; j <= (new_count + 1) / 64; ++j) books.member_sample[j] = class_list[64 * j];
-  books.floor_records = static_cast<int32_t>(
-      std::min<int64_t>(int64_t{old_count} + new_count, INT32_MAX));
-  books.record_limit = record_limit_after(0, books.floor_records);
+  books.record_limit = int32_t{1} << 16;
   books.end_member = old_classes;
   set_chain_position(books.chain, 0, 0);
   return books;
@@ -138,8 +126,17 @@ void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
 int32_t append_candidate(candidate_search& search, search_books& books, int32_t k,
                          int32_t old_pos, int32_t new_pos, int32_t& pred) {
   if (search.candidate_count >= books.record_limit) {
-    int32_t kept = compact_candidates(search, k, &pred);
-    books.record_limit = record_limit_after(kept, books.floor_records);
+    // A compaction reads the whole list, so it is made only where it may
+    // drop an eighth of it. The k + 1 chain ends all stay: on files much
+    // alike they are nearly all the records, and the list just grows. One
+    // that dropped less than an eighth leaves the list to double.
+    const int64_t before = search.candidate_count;
+    if (before - (int64_t{k} + 1) < before / 8) {
+      books.record_limit = room_after(before, 4);
+    } else {
+      const int64_t kept = compact_candidates(search, k, &pred);
+      books.record_limit = room_after(kept, before - kept < before / 8 ? 1 : 4);
+    }
   }
   return add_candidate(search, old_pos, new_pos, pred);
 }
