@@ -161,16 +161,20 @@ struct alike_pair {
   std::vector<int32_t> pairs;
 };
 
-alike_pair make_alike_pair(uint32_t seed, uint32_t fewest_lines, uint32_t more_lines) {
+// One line in long_one_in outgrows a read block.
+alike_pair make_alike_pair(uint32_t seed, uint32_t fewest_lines, uint32_t more_lines,
+                           uint32_t long_one_in = 400) {
   std::mt19937 random(seed);
   auto below = [&random](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  // Lines are cut from one random text of three letters, so that they are
+  // often alike, and so that making files of megabytes takes no time.
+  std::string letters(70100 * 2, 'x');
+  for (char& c : letters) c = static_cast<char>('a' + below(3));
   auto random_line = [&]() {
     static const uint32_t kLengths[] = {0, 1, 30, 31, 32, 33, 63, 64, 65};
     uint32_t length = below(4) == 0 ? kLengths[below(9)] : below(90);
-    if (below(400) == 0) length = 70000 + below(100);
-    std::string line(length, 'x');
-    for (char& c : line) c = static_cast<char>('a' + below(3));  // often alike
-    return line;
+    if (below(long_one_in) == 0) length = 70000 + below(100);
+    return letters.substr(below(static_cast<uint32_t>(letters.size()) - length + 1), length);
   };
   alike_pair pair;
   const uint32_t lines = fewest_lines + below(more_lines);
@@ -248,7 +252,7 @@ TEST_F(verify_matches_test, LargeFilesVerifiedInTwoPartsAgainstAModel) {
     SCOPED_TRACE("round " + std::to_string(round));
     bool all_blanks = round == 3;
     set_modes(false, all_blanks, false);
-    alike_pair pair = make_alike_pair(7 + round, 70000, 20000);
+    alike_pair pair = make_alike_pair(7 + round, 70000, 20000, 4000);
     if (round == 1) {
       // Nothing paired in the old file's first half.
       for (size_t i = 0; i < pair.pairs.size() / 2 + 1000; ++i) pair.pairs[i] = 0;
@@ -265,7 +269,7 @@ TEST_F(verify_matches_test, LargeFilesVerifiedInTwoPartsAgainstAModel) {
 TEST_F(verify_matches_test, FilesChangedSinceLoadingAreVerifiedWhole) {
   for (int changed = 0; changed < 2; ++changed) {
     SCOPED_TRACE(changed == 0 ? "old file" : "new file");
-    alike_pair pair = make_alike_pair(99, 70000, 1);
+    alike_pair pair = make_alike_pair(99, 70000, 1, 4000);
     load_pair(text_of(pair.old_lines), text_of(pair.new_lines));
     // One byte more in a line of the first part, the line count unchanged.
     std::vector<std::string>& lines = changed == 0 ? pair.old_lines : pair.new_lines;
@@ -282,7 +286,7 @@ TEST_F(verify_matches_test, FilesChangedSinceLoadingAreVerifiedWhole) {
 // The new file cut short after loading: the second part cannot find its
 // first line, and the whole pass ends at the shorter file's end.
 TEST_F(verify_matches_test, NewFileCutShortSinceLoading) {
-  alike_pair pair = make_alike_pair(5, 70000, 1);
+  alike_pair pair = make_alike_pair(5, 70000, 1, 4000);
   const std::string new_text = text_of(pair.new_lines);
   load_pair(text_of(pair.old_lines), new_text);
   const size_t kept = new_text.size() / 4;
