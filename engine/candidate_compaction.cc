@@ -6,9 +6,12 @@
 
 namespace {
 
-// A bit per record, and per word the bits set in earlier words, so that the
-// new index of a kept record (its rank among the kept) is found at once.
+// A bit per record from word first of the list on, and per word the bits set
+// in earlier words, so that the new index of a kept record (its rank among
+// the kept) is found at once. The records before word first are not looked
+// at; they all stay where they are.
 struct kept_records {
+  int64_t first;  // the list's word that bits[0] stands for
   table<uint64_t> bits;
   table<uint32_t> before;
 };
@@ -23,21 +26,29 @@ int32_t bits_set(uint64_t x) {
   return static_cast<int32_t>((x * 0x0101010101010101) >> 56);
 }
 
+// The new index of record c, which lies at or after word first.
 int32_t new_index(const kept_records& kept, int32_t c) {
-  uint64_t earlier = kept.bits[c >> 6] & ((uint64_t{1} << (c & 63)) - 1);
-  return static_cast<int32_t>(kept.before[c >> 6]) + bits_set(earlier);
+  const int64_t w = (c >> 6) - kept.first;
+  uint64_t earlier = kept.bits[w] & ((uint64_t{1} << (c & 63)) - 1);
+  return static_cast<int32_t>(kept.first * 64 + kept.before[w]) + bits_set(earlier);
 }
 
-void keep(kept_records& kept, int32_t c) { kept.bits[c >> 6] |= uint64_t{1} << (c & 63); }
+// Keeps record c if it lies at or after word first; the records before it
+// stay anyway.
+void keep(kept_records& kept, int32_t c) {
+  const int64_t w = (c >> 6) - kept.first;
+  if (w >= 0) kept.bits[w] |= uint64_t{1} << (c & 63);
+}
 
-// Marks every record that a marked one reaches through prev. A prev lies
-// before its record, so one pass from the last record down finds them all;
-// it reads the list in order, where following each chain would jump about.
+// Marks every record from word first on that a marked one reaches through
+// prev. A prev lies before its record, so one pass from the last record down
+// finds them all; it reads the list in order, where following each chain
+// would jump about.
 void keep_reached(kept_records& kept, const candidate* candidate_list, int32_t count) {
-  for (int64_t w = (count - 1) / 64; w >= 0; --w) {
+  for (int64_t w = (count - 1) / 64; w >= kept.first; --w) {
     // Marks from later words are all in; those within the word, mostly the
     // record just before, go to the word held here.
-    uint64_t word = kept.bits[w];
+    uint64_t word = kept.bits[w - kept.first];
     uint64_t unseen = ~uint64_t{0};  // the word's bits not yet looked at
     for (uint64_t open = word; open != 0; open = word & unseen) {
       int bit = 63 - __builtin_clzll(open);
@@ -48,18 +59,19 @@ void keep_reached(kept_records& kept, const candidate* candidate_list, int32_t c
       else
         keep(kept, prev);
     }
-    kept.bits[w] = word;
+    kept.bits[w - kept.first] = word;
   }
 }
 
 }  // namespace
 
-int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held) {
+int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, int32_t from) {
   candidate* candidate_list = search.candidate_list.data();
   const int32_t candidate_count = search.candidate_count;
   int32_t* ends = search.chain_ends.data();
-  const uint64_t words = static_cast<uint64_t>(candidate_count) / 64 + 1;
-  kept_records kept{table<uint64_t>(words), table<uint32_t>(words)};
+  const int64_t first = from / 64;
+  const uint64_t words = static_cast<uint64_t>(candidate_count / 64 + 1 - first);
+  kept_records kept{first, table<uint64_t>(words), table<uint32_t>(words)};
   memset(kept.bits.data(), 0, words * sizeof(uint64_t));
   keep(kept, 0);  // the sentinel, which ends every chain
   for (int32_t p = 0; p <= k; ++p) keep(kept, ends[p]);
@@ -78,19 +90,19 @@ int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held) {
   // still tell the old indices.
   uint64_t settled = 0;
   while (settled < words && kept.bits[settled] == ~uint64_t{0}) ++settled;
-  int32_t to = static_cast<int32_t>(settled * 64);
+  const int32_t moved_from = static_cast<int32_t>((first + settled) * 64);
+  int32_t to = moved_from;
   for (uint64_t w = settled; w < words; ++w) {
     for (uint64_t bits = kept.bits[w]; bits != 0; bits &= bits - 1) {
-      int32_t c = static_cast<int32_t>(w * 64 + __builtin_ctzll(bits));
+      int32_t c = static_cast<int32_t>((first + w) * 64 + __builtin_ctzll(bits));
       candidate record = candidate_list[c];
-      record.prev = new_index(kept, record.prev);
+      if (record.prev >= moved_from) record.prev = new_index(kept, record.prev);
       candidate_list[to++] = record;
     }
   }
-  const int32_t moved_from = static_cast<int32_t>(settled * 64);
   for (int32_t p = 0; p <= k; ++p)
     if (ends[p] >= moved_from) ends[p] = new_index(kept, ends[p]);
-  *held = new_index(kept, *held);
+  if (*held >= moved_from) *held = new_index(kept, *held);
   search.candidate_count = to;
   return to;
 }

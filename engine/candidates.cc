@@ -84,6 +84,10 @@ struct search_books {
   int32_t* end_member;
   // When candidate_list holds this many records it may be compacted.
   int32_t record_limit;
+  // The records kept by the last compaction, and by the last one that
+  // looked at the whole list; those made since the last one are the young.
+  int32_t tenured;
+  int32_t tenured_at_full;
 };
 
 // The records the list may hold before it is next looked at, when it holds
@@ -108,6 +112,8 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.member_sample = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
   for (int32_t j = 0; j <= (new_count + 1) / 64; ++j) books.member_sample[j] = class_list[64 * j];
   books.record_limit = int32_t{1} << 16;
+  books.tenured = 0;
+  books.tenured_at_full = 0;
   books.end_member = old_classes;
   set_chain_position(books.chain, 0, 0);
   return books;
@@ -126,16 +132,27 @@ void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
 int32_t append_candidate(candidate_search& search, search_books& books, int32_t k,
                          int32_t old_pos, int32_t new_pos, int32_t& pred) {
   if (search.candidate_count >= books.record_limit) {
-    // A compaction reads the whole list, so it is made only where it may
-    // drop an eighth of it. The k + 1 chain ends all stay: on files much
-    // alike they are nearly all the records, and the list just grows. One
-    // that dropped less than an eighth leaves the list to double.
+    // A compaction reads what it looks at, so it is made only where it may
+    // drop an eighth of the list. The k + 1 chain ends all stay: on files
+    // much alike they are nearly all the records, and the list just grows.
     const int64_t before = search.candidate_count;
     if (before - (int64_t{k} + 1) < before / 8) {
       books.record_limit = room_after(before, 4);
     } else {
-      const int64_t kept = compact_candidates(search, k, &pred);
-      books.record_limit = room_after(kept, before - kept < before / 8 ? 1 : 4);
+      // Most records that no chain reaches are young: a chain end replaced
+      // soon after it was made. So only the records made since the last
+      // compaction are looked at, and the whole list once those kept before
+      // have grown by a quarter since it was last looked at whole, which
+      // keeps the list's peak where whole compactions alone keep it.
+      const bool whole = books.tenured - books.tenured_at_full >= books.tenured_at_full / 4;
+      const int32_t from = whole ? 0 : books.tenured;
+      const int64_t kept = compact_candidates(search, k, &pred, from);
+      books.tenured = static_cast<int32_t>(kept);
+      if (whole) books.tenured_at_full = books.tenured;
+      // One that dropped less than an eighth of what it looked at leaves
+      // the list to double.
+      const int64_t looked_at = before - from;
+      books.record_limit = room_after(kept, before - kept < looked_at / 8 ? 1 : 4);
     }
   }
   return add_candidate(search, old_pos, new_pos, pred);
