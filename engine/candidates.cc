@@ -27,6 +27,17 @@ void set_chain_position(chain_positions& chain, int32_t p, int32_t y) {
   if (p % 64 == 0) chain.sample[p / 64] = y;
 }
 
+namespace {
+
+// How many of the 64 rising values from first lie below y. All four cache
+// lines are asked for at once, where a binary search waits for each in turn.
+int32_t count_below_64(const int32_t* first, int32_t y) {
+  return count_below_16(first, y) + count_below_16(first + 16, y) +
+         count_below_16(first + 32, y) + count_below_16(first + 48, y);
+}
+
+}  // namespace
+
 int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
   // A pairing that lengthens the longest chain costs one comparison.
   if (chain.pos[k] < y) return k + 1;
@@ -36,8 +47,8 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
   int32_t below =
       static_cast<int32_t>(std::lower_bound(sample, sample + k / 64 + 1, y) - sample) - 1;
   int32_t first = below * 64 + 1;
-  int32_t last = std::min(below * 64 + 64, k);
-  return static_cast<int32_t>(std::lower_bound(chain.pos + first, chain.pos + last + 1, y) -
+  if (below * 64 + 64 <= k) return first + count_below_64(chain.pos + first, y);
+  return static_cast<int32_t>(std::lower_bound(chain.pos + first, chain.pos + k + 1, y) -
                               chain.pos);
 }
 
@@ -190,6 +201,7 @@ int32_t first_member_beyond(const search_books& books, const int32_t* class_list
   // lies between them.
   int32_t lo = j == first_sample ? from : 64 * (j - 1) + 1;
   int32_t hi = j > last_sample ? end : 64 * j + 1;
+  if (hi - lo == 64) return lo + count_below_64(class_list + lo, v + 1);
   return static_cast<int32_t>(std::upper_bound(class_list + lo, class_list + hi, v) - class_list);
 }
 
