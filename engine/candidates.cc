@@ -55,6 +55,8 @@ int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
 int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor) {
   if (chain.pos[k] < y) return k + 1;
   if (floor == 0) return search_candidates(chain, k, y);
+  // Mostly the very next level.
+  if (chain.pos[floor + 1] >= y) return floor + 1;
   // chain.pos[floor] < y <= chain.pos[k]. The answer mostly lies a few
   // levels up: count the levels below y a block of 16 at a time, which takes
   // no branch that depends on where in the block it lies; an answer far away

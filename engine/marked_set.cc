@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr uint64_t kAll = ~uint64_t{0};
-
 table<uint64_t> zeroed_words(uint64_t bits) {
   uint64_t count = bits / 64 + 1;
   table<uint64_t> words(count);
@@ -20,20 +18,7 @@ marked_set make_marked_set(uint32_t size) {
   return marked_set{zeroed_words(size), zeroed_words(word_count)};
 }
 
-void mark(marked_set& set, int32_t x) {
-  uint64_t& word = set.words[x >> 6];
-  word |= uint64_t{1} << (x & 63);
-  if (word == kAll) set.full_words[x >> 12] |= uint64_t{1} << ((x >> 6) & 63);
-}
-
-void unmark(marked_set& set, int32_t x) {
-  set.words[x >> 6] &= ~(uint64_t{1} << (x & 63));
-  set.full_words[x >> 12] &= ~(uint64_t{1} << ((x >> 6) & 63));
-}
-
-bool is_marked(const marked_set& set, int32_t x) { return (set.words[x >> 6] >> (x & 63)) & 1; }
-
-int32_t next_unmarked(const marked_set& set, int32_t x, int32_t end) {
+int32_t next_unmarked_after(const marked_set& set, int32_t x, int32_t end) {
   while (x < end) {
     uint64_t open = ~set.words[x >> 6] >> (x & 63);
     if (open != 0) {

@@ -16,11 +16,37 @@ struct marked_set {
 // An empty set for indices 0..size - 1.
 marked_set make_marked_set(uint32_t size);
 
-void mark(marked_set& set, int32_t x);
-void unmark(marked_set& set, int32_t x);
-bool is_marked(const marked_set& set, int32_t x);
+// These run once or more for every record the candidate search makes, so
+// they are inline; next_unmarked looks at the word of x here and leaves a
+// longer search to next_unmarked_after.
+inline void mark(marked_set& set, int32_t x) {
+  uint64_t& word = set.words[x >> 6];
+  word |= uint64_t{1} << (x & 63);
+  if (word == ~uint64_t{0}) set.full_words[x >> 12] |= uint64_t{1} << ((x >> 6) & 63);
+}
+
+inline void unmark(marked_set& set, int32_t x) {
+  set.words[x >> 6] &= ~(uint64_t{1} << (x & 63));
+  set.full_words[x >> 12] &= ~(uint64_t{1} << ((x >> 6) & 63));
+}
+
+inline bool is_marked(const marked_set& set, int32_t x) {
+  return (set.words[x >> 6] >> (x & 63)) & 1;
+}
+
+// The first index in [x, end) that is not in the set, or end, where the
+// rest of the word of x is all in the set.
+int32_t next_unmarked_after(const marked_set& set, int32_t x, int32_t end);
 
 // The first index in [x, end) that is not in the set, or end.
-int32_t next_unmarked(const marked_set& set, int32_t x, int32_t end);
+inline int32_t next_unmarked(const marked_set& set, int32_t x, int32_t end) {
+  if (x >= end) return end;
+  uint64_t open = ~set.words[x >> 6] >> (x & 63);
+  if (open != 0) {
+    int32_t found = x + __builtin_ctzll(open);
+    return found < end ? found : end;
+  }
+  return next_unmarked_after(set, x, end);
+}
 
 #endif  // OVARN_ENGINE_MARKED_SET_H_
