@@ -240,9 +240,15 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
     int32_t pred_pos = 0;    // its new_pos
     int32_t below = 0;       // a level that ends before every line still to come
     const marked_set& passed_over = books.chain_end_members;
+    // The lines of a large class are seldom in the cache when the walk
+    // comes to them.
+    const bool large_class = end - start > 4096;
     for (int32_t x = next_unmarked(passed_over, start, end); x < end;
          x = next_unmarked(passed_over, x + 1, end)) {
       int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
+      // In a large class the line the walk mostly goes on to is asked for
+      // now, while this one is searched for.
+      if (large_class) __builtin_prefetch(&class_list[next_unmarked(passed_over, x + 1, end)]);
       if (y <= pred_pos) {
         // The class's lines rise, so every one up to new line pred_pos is
         // passed over: jump to the first beyond it.
