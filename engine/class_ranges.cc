@@ -31,8 +31,13 @@ class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count) {
 }
 
 int32_t class_end(const class_ranges& ranges, int32_t start) {
-  // The rank of this start is the number of starts before it; the class
-  // ends where the next one begins.
+  // The class ends where the next one begins. Most classes are short, and
+  // the next start then lies in this word of the bits or the next one.
+  const int32_t w = start >> 6;
+  const uint64_t later = ranges.starts[w] & ~((uint64_t{2} << (start & 63)) - 1);
+  if (later != 0) return w * 64 + __builtin_ctzll(later);
+  if (ranges.starts[w + 1] != 0) return (w + 1) * 64 + __builtin_ctzll(ranges.starts[w + 1]);
+  // Else the rank of this start is the number of starts before it.
   uint64_t earlier = ranges.starts[start >> 6] & ((uint64_t{1} << (start & 63)) - 1);
   uint32_t rank =
       ranges.starts_before[start >> 6] + static_cast<uint32_t>(__builtin_popcountll(earlier));
