@@ -38,8 +38,7 @@ int32_t class_end(const class_ranges& ranges, int32_t start) {
   if (later != 0) return w * 64 + __builtin_ctzll(later);
   if (ranges.starts[w + 1] != 0) return (w + 1) * 64 + __builtin_ctzll(ranges.starts[w + 1]);
   // Else the rank of this start is the number of starts before it.
-  uint64_t earlier = ranges.starts[start >> 6] & ((uint64_t{1} << (start & 63)) - 1);
-  uint32_t rank =
-      ranges.starts_before[start >> 6] + static_cast<uint32_t>(__builtin_popcountll(earlier));
+  uint64_t earlier = ranges.starts[w] & ((uint64_t{1} << (start & 63)) - 1);
+  uint32_t rank = ranges.starts_before[w] + static_cast<uint32_t>(__builtin_popcountll(earlier));
   return ranges.start_of_rank[rank + 1];
 }
