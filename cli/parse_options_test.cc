@@ -29,16 +29,9 @@ struct command_line {
   std::string arg(int k) const { return std::string(argv[k]); }
 };
 
-// state keeps pointers into the argument texts, which end with the test.
-void forget_arguments() {
-  state.path1 = nullptr;
-  state.path2 = nullptr;
-}
-
 run_options parse(command_line& line) {
   options = run_options{};
   parse_options(line.argc(), line.argv.data());
-  forget_arguments();
   return options;
 }
 
@@ -136,7 +129,6 @@ TEST(ParseOptions, OperandsAreTheLastTwoArgumentsWhateverTheirText) {
   EXPECT_EQ(options.blank_runs, 0);
   EXPECT_STREQ(state.path1, "-b");
   EXPECT_STREQ(state.path2, "-w");
-  forget_arguments();
 }
 
 struct error_case {

@@ -83,13 +83,11 @@ TEST(skip_entry_name, follows_dots_and_start_name) {
       {"m", "Zebra", true},       {"m", "m", false},       {"m", "mango", false},
       {"m", "zoo", false},
   };
-  const char* saved = options.start_name;
   for (const skip_case& c : cases) {
     options.start_name = c.start_name;
     EXPECT_EQ(skip_entry_name(c.name), c.skipped)
         << "start " << (c.start_name ? c.start_name : "(none)") << " name " << c.name;
   }
-  options.start_name = saved;
 }
 
 TEST(make_dir_path, appends_slash_and_keeps_the_directory_printable) {

@@ -18,19 +18,11 @@ namespace {
 class child_runs : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_args = state.arg_vector;
-    saved_path1 = state.path1;
-    saved_path2 = state.path2;
     state.arg_vector = printf_args;
     state.path1 = path1;
     state.path2 = path2;
     char* title_args[] = {argv0, option_l, path1, path2, nullptr};
     build_listing_title(title, title_args);
-  }
-  void TearDown() override {
-    state.arg_vector = saved_args;
-    state.path1 = saved_path1;
-    state.path2 = saved_path2;
   }
 
   char printf_name[7] = "printf";
@@ -41,9 +33,6 @@ class child_runs : public ::testing::Test {
   char path1[4] = "a/x";
   char path2[4] = "b/x";
   command_title title;
-  char** saved_args = nullptr;
-  char* saved_path1 = nullptr;
-  char* saved_path2 = nullptr;
 };
 
 const char kPrintf[] = "/usr/bin/printf";
