@@ -4,7 +4,7 @@
 include(CheckSymbolExists)
 include(CheckCXXSourceCompiles)
 
-set(OVARN_CHECKS MREMAP MADV_HUGEPAGE MALLOPT GETRANDOM GETENTROPY FWRITE_UNLOCKED X86_VECTORS)
+set(OVARN_CHECKS MREMAP MADV_HUGEPAGE MALLOPT GETRANDOM GETENTROPY FWRITE_UNLOCKED X86_VECTORS WIDE_SUM)
 if(OVARN_PORTABLE)
   foreach(check IN LISTS OVARN_CHECKS)
     set(OVARN_HAVE_${check} 0)
@@ -27,6 +27,13 @@ else()
     }
     int main() { return __builtin_cpu_supports("avx2") ? 0 : 1; }
   ]=] HAVE_X86_VECTOR_CODE)
+  check_cxx_source_compiles([=[
+    #include <cstdint>
+    int main(int argc, char**) {
+      unsigned __int128 sum = static_cast<unsigned __int128>(~uint64_t{0}) + static_cast<unsigned>(argc);
+      return static_cast<int>(sum >> 64);
+    }
+  ]=] HAVE_UNSIGNED_INT128)
   macro(ovarn_have name)
     if(${ARGN})
       set(OVARN_HAVE_${name} 1)
@@ -41,6 +48,7 @@ else()
   ovarn_have(GETENTROPY HAVE_GETENTROPY)
   ovarn_have(FWRITE_UNLOCKED HAVE_FWRITE_UNLOCKED)
   ovarn_have(X86_VECTORS HAVE_X86_VECTOR_CODE)
+  ovarn_have(WIDE_SUM HAVE_UNSIGNED_INT128)
 endif()
 configure_file(${CMAKE_SOURCE_DIR}/port/port_config.h.in
                ${CMAKE_BINARY_DIR}/generated/port_config/port/port_config.h @ONLY)

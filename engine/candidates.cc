@@ -209,14 +209,25 @@ int32_t first_member_beyond(const search_books& books, const int32_t* class_list
 
 }  // namespace
 
-int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                        const int32_t* class_list, int32_t new_count) {
+int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                               const int32_t* class_list, int32_t new_count, uint64_t step_limit) {
   search_books books = open_books(old_classes, old_count, class_list, new_count);
   int32_t* ends = search.chain_ends.data();
   ends[0] = add_candidate(search, 0, 0, 0);
   int32_t k = 0;
   constexpr int32_t kLookAhead = 32;  // old lines whose class is fetched early
+  uint64_t steps = 0;  // lines of classes looked at, and old lines
+  int32_t next_estimate = std::max(old_count / 32, 1);
   for (int32_t i = 1; i <= old_count; ++i) {
+    if (++steps > step_limit) return -1;
+    if (i == next_estimate) {
+      // Steps taken so far on a 32nd, a 16th, ... of the old lines foretell
+      // those of the whole search: one bound to take more than the limit is
+      // given up early.
+      if (static_cast<double>(steps) * old_count > static_cast<double>(step_limit) * i)
+        return -1;
+      next_estimate = i > old_count / 2 ? 0 : 2 * i;
+    }
     if (i + kLookAhead <= old_count) {
       // The walk reads the class from its start, often beyond the first
       // cache line of it, past the lines that already end chains.
@@ -245,6 +256,7 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
     const bool large_class = end - start > 4096;
     for (int32_t x = next_unmarked(passed_over, start, end); x < end;
          x = next_unmarked(passed_over, x + 1, end)) {
+      ++steps;
       int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
       // In a large class the line the walk mostly goes on to is asked for
       // now, while this one is searched for.
@@ -283,6 +295,12 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
     }
   }
   return k;
+}
+
+int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                        const int32_t* class_list, int32_t new_count) {
+  return find_candidates_within(search, old_classes, old_count, class_list, new_count,
+                                UINT64_MAX);
 }
 
 void allocate_match_vector(match_result& result) {

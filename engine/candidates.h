@@ -66,6 +66,12 @@ int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t
 int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
                         const int32_t* class_list, int32_t new_count);
 
+// find_candidates, given up when it is bound to take more than step_limit
+// steps (a line of a class looked at, or an old line): then it returns -1,
+// with search and old_classes of no further use.
+int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                               const int32_t* class_list, int32_t new_count, uint64_t step_limit);
+
 // Allocates result.match_vector (line_count[0] + 2 elements).
 void allocate_match_vector(match_result& result);
 

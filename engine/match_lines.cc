@@ -2,6 +2,7 @@
 
 #include "base/stage_hook.h"
 #include "engine/candidates.h"
+#include "engine/chain_rows.h"
 #include "engine/disjoint_files.h"
 #include "engine/equivalence.h"
 #include "engine/verify_matches.h"
@@ -13,8 +14,9 @@ void pair_lines(line_tables& tables, match_result& result) {
   build_line_classes(tables, classes);
   candidate_search search;
   start_candidate_search(search, classes.sorted_count[0]);
-  int32_t k = find_candidates(search, classes.old_line_class.data(), classes.sorted_count[0],
-                              classes.new_class_list.data(), classes.sorted_count[1]);
+  int32_t k =
+      find_longest_chain(search, classes.old_line_class.data(), classes.sorted_count[0],
+                         classes.new_class_list.data(), classes.sorted_count[1]);
   classes.new_class_list.reset();
   classes.old_line_class.reset();
   allocate_match_vector(result);

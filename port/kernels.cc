@@ -317,6 +317,26 @@ int32_t count_below_16(const int32_t* first, int32_t y) {
 #endif
 }
 
+void next_bit_row(const uint64_t* from, const uint64_t* match, uint64_t* to, int32_t words) {
+  uint64_t carry = 0;
+  for (int32_t w = 0; w < words; ++w) {
+    const uint64_t v = from[w];
+    const uint64_t u = v & match[w];
+#if OVARN_HAVE_WIDE_SUM
+    // The compiler adds with the processor's carry, where the two compares
+    // below cost a third more time.
+    const unsigned __int128 total = static_cast<unsigned __int128>(v) + u + carry;
+    carry = static_cast<uint64_t>(total >> 64);
+    to[w] = static_cast<uint64_t>(total) | (v & ~u);
+#else
+    const uint64_t sum = v + u;
+    const uint64_t total = sum + carry;
+    carry = static_cast<uint64_t>(sum < v) | static_cast<uint64_t>(total < sum);
+    to[w] = total | (v & ~u);
+#endif
+  }
+}
+
 // Line prints, for the check for files that share no line.
 
 namespace {

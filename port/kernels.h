@@ -66,6 +66,11 @@ int32_t pass_equal_lines(const line_run& old_run, const line_run& new_run, const
 // is where y belongs among them.
 int32_t count_below_16(const int32_t* first, int32_t y);
 
+// One row of bits from the one before, as one sum over words rows long:
+// to = (from + (from & match)) | (from & ~match), the carry taken from each
+// word into the next and the last one's dropped. to may be from.
+void next_bit_row(const uint64_t* from, const uint64_t* match, uint64_t* to, int32_t words);
+
 // A second hash of a line's bytes, independent of the line hash: CRC-32C
 // where the processor computes it, else FNV-1a. One process uses one of
 // them throughout. Start from line_print_start(), feed the bytes in any

@@ -1,0 +1,113 @@
+#include "engine/chain_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/candidates.h"
+#include "engine/engine_test_files.h"
+#include "engine/equivalence.h"
+
+namespace {
+
+using pairing = std::pair<int32_t, int32_t>;
+
+// The chain ending at level k, from its last record down.
+std::vector<pairing> chain_at(const candidate_search& search, int32_t k) {
+  std::vector<pairing> chain;
+  const candidate* records = search.candidate_list.data();
+  for (int32_t c = search.chain_ends[k]; records[c].new_pos != 0; c = records[c].prev)
+    chain.emplace_back(records[c].old_pos, records[c].new_pos);
+  return chain;
+}
+
+class chain_rows_test : public engine_test {
+ protected:
+  // Runs the search by chain ends, the search by rows and the one that
+  // chooses between them on the pair; expects one longest chain of all
+  // three. Returns whether the choosing one took the rows.
+  bool expect_same_longest_chain(const std::vector<std::string>& old_lines,
+                                 const std::vector<std::string>& new_lines) {
+    load_pair(text_of(old_lines), text_of(new_lines));
+    line_classes classes;
+    build_line_classes(tables, classes);
+    const int32_t old_count = classes.sorted_count[0];
+    const int32_t new_count = classes.sorted_count[1];
+    const int32_t* class_list = classes.new_class_list.data();
+    const std::vector<int32_t> old_classes(classes.old_line_class.data(),
+                                           classes.old_line_class.data() + old_count + 1);
+    EXPECT_TRUE(old_count == 0 || chain_rows_cost(old_count, new_count) > 0);
+
+    std::vector<int32_t> books = old_classes;
+    candidate_search by_ends;
+    start_candidate_search(by_ends, old_count);
+    const int32_t k = find_candidates(by_ends, books.data(), old_count, class_list, new_count);
+    const std::vector<pairing> expected = chain_at(by_ends, k);
+
+    candidate_search by_rows;
+    start_candidate_search(by_rows, old_count);
+    EXPECT_EQ(find_chain_by_rows(by_rows, old_classes.data(), old_count, class_list, new_count),
+              k);
+    EXPECT_EQ(chain_at(by_rows, k), expected);
+
+    books = old_classes;
+    candidate_search chosen;
+    start_candidate_search(chosen, old_count);
+    EXPECT_EQ(find_longest_chain(chosen, books.data(), old_count, class_list, new_count), k);
+    EXPECT_EQ(chain_at(chosen, k), expected);
+    return chosen.candidate_count == k + 1 && by_ends.candidate_count > k + 1;
+  }
+};
+
+std::vector<std::string> lines_of(std::mt19937& rng, int count, int values) {
+  std::uniform_int_distribution<int> value(0, values - 1);
+  std::vector<std::string> lines(count);
+  for (auto& line : lines) line = std::to_string(value(rng));
+  return lines;
+}
+
+TEST_F(chain_rows_test, SameLongestChainOnSmallPairs) {
+  std::mt19937 rng(3041);
+  std::uniform_int_distribution<int> length(0, 200);
+  for (int round = 0; round < 250; ++round) {
+    const int values = 1 + round % 9;
+    auto old_lines = lines_of(rng, length(rng), values);
+    auto new_lines = lines_of(rng, length(rng), values);
+    SCOPED_TRACE(text_of(old_lines) + "---\n" + text_of(new_lines));
+    expect_same_longest_chain(old_lines, new_lines);
+  }
+}
+
+// Longer rows, so that carries cross words, classes of every size, and
+// pairs much alike as well as drawn apart.
+TEST_F(chain_rows_test, SameLongestChainOnLargePairs) {
+  struct pair_shape {
+    int lines;     // per file
+    int values;    // the lines are drawn from
+    int changed;   // < 0: the new file drawn anew; else the old one with
+                   // this many lines changed
+    bool by_rows;  // the choosing search is expected to take the rows
+  };
+  const pair_shape shapes[] = {{3000, 5, -1, true},     {2500, 40, -1, true},
+                               {2000, 3, 30, true},     {1500, 200, -1, true},
+                               {1500, 100000, -1, false}, {3000, 1, 0, false}};
+  std::mt19937 rng(777);
+  for (const auto& shape : shapes) {
+    SCOPED_TRACE(testing::Message() << shape.lines << " lines of " << shape.values
+                                    << " values, " << shape.changed << " changed");
+    auto old_lines = lines_of(rng, shape.lines, shape.values);
+    auto new_lines = lines_of(rng, shape.lines + 7, shape.values);
+    if (shape.changed >= 0) {
+      new_lines = old_lines;
+      std::uniform_int_distribution<int> at(0, shape.lines - 1);
+      for (int c = 0; c < shape.changed; ++c) new_lines[at(rng)] = "changed";
+      new_lines.insert(new_lines.begin() + shape.lines / 2, 5, "0");
+    }
+    EXPECT_EQ(expect_same_longest_chain(old_lines, new_lines), shape.by_rows);
+  }
+}
+
+}  // namespace
