@@ -1,6 +1,7 @@
 #include "engine/candidate_compaction.h"
 
 #include <cstring>
+#include <utility>
 
 #include "base/table.h"
 
@@ -44,7 +45,7 @@ void keep(kept_records& kept, int32_t c) {
 // prev. A prev lies before its record, so one pass from the last record down
 // finds them all; it reads the list in order, where following each chain
 // would jump about.
-void keep_reached(kept_records& kept, const candidate* candidate_list, int32_t count) {
+void keep_reached(kept_records& kept, const candidate_link* candidate_list, int32_t count) {
   for (int64_t w = (count - 1) / 64; w >= kept.first; --w) {
     // Marks from later words are all in; those within the word, mostly the
     // record just before, go to the word held here.
@@ -66,7 +67,7 @@ void keep_reached(kept_records& kept, const candidate* candidate_list, int32_t c
 }  // namespace
 
 int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, int32_t from) {
-  candidate* candidate_list = search.candidate_list.data();
+  candidate_link* candidate_list = search.candidate_list.data();
   const int32_t candidate_count = search.candidate_count;
   int32_t* ends = search.chain_ends.data();
   const int64_t first = from / 64;
@@ -91,15 +92,46 @@ int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, i
   uint64_t settled = 0;
   while (settled < words && kept.bits[settled] == ~uint64_t{0}) ++settled;
   const int32_t moved_from = static_cast<int32_t>((first + settled) * 64);
+  // The old lines move with their records, in whole blocks from moved_from.
+  // A block's first old line is read before a record written into that
+  // block could change it: records move down, so the blocks written lie at
+  // or below the one read. The far records go to a new list, as a record
+  // may be far from the first of its new block and not of its old one.
+  const far_old_line* old_far = search.far_list.data();
+  int32_t far_read = 0;
+  while (far_read < search.far_count && old_far[far_read].index < moved_from) ++far_read;
+  table<far_old_line> far;
+  int32_t far_count = 0;
+  if (far_read > 0) {
+    far = table<far_old_line>(static_cast<uint64_t>(far_read));
+    memcpy(far.data(), old_far, static_cast<size_t>(far_read) * sizeof(far_old_line));
+    far_count = far_read;
+  }
+  int32_t block = -1;       // the block whose first old line is held
+  int32_t block_first = 0;
   int32_t to = moved_from;
   for (uint64_t w = settled; w < words; ++w) {
     for (uint64_t bits = kept.bits[w]; bits != 0; bits &= bits - 1) {
       int32_t c = static_cast<int32_t>((first + w) * 64 + __builtin_ctzll(bits));
-      candidate record = candidate_list[c];
-      if (record.prev >= moved_from) record.prev = new_index(kept, record.prev);
-      candidate_list[to++] = record;
+      if (c / 64 != block) {
+        block = c / 64;
+        block_first = search.block_old_pos[block];
+      }
+      const uint16_t step = search.old_step[c];
+      int32_t old_pos = block_first + step;
+      if (step == kFarStep) {
+        while (old_far[far_read].index < c) ++far_read;
+        old_pos = old_far[far_read].old_pos;
+      }
+      candidate_link link = candidate_list[c];
+      if (link.prev >= moved_from) link.prev = new_index(kept, link.prev);
+      candidate_list[to] = link;
+      set_old_pos(search, to, old_pos, far, far_count);
+      ++to;
     }
   }
+  search.far_list = std::move(far);
+  search.far_count = far_count;
   for (int32_t p = 0; p <= k; ++p)
     if (ends[p] >= moved_from) ends[p] = new_index(kept, ends[p]);
   if (*held >= moved_from) *held = new_index(kept, *held);

@@ -12,13 +12,49 @@
 
 void start_candidate_search(candidate_search& search, int32_t old_count) {
   search.chain_ends = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
-  search.candidate_list = table<candidate>(1);
+  search.candidate_list = table<candidate_link>(64);
+  search.block_old_pos = table<int32_t>(1);
+  search.old_step = table<uint16_t>(64);
+  search.far_list = table<far_old_line>();
+  search.far_count = 0;
   search.candidate_count = 0;
 }
 
+candidate candidate_at(const candidate_search& search, int32_t c) {
+  const candidate_link link = search.candidate_list[c];
+  const uint16_t step = search.old_step[c];
+  if (step != kFarStep) return candidate{search.block_old_pos[c / 64] + step, link.new_pos, link.prev};
+  const far_old_line* far = search.far_list.data();
+  const far_old_line* found =
+      std::lower_bound(far, far + search.far_count, c,
+                       [](const far_old_line& f, int32_t index) { return f.index < index; });
+  return candidate{found->old_pos, link.new_pos, link.prev};
+}
+
+void set_old_pos(candidate_search& search, int32_t c, int32_t old_pos, table<far_old_line>& far,
+                 int32_t& far_count) {
+  if (c % 64 == 0) search.block_old_pos[c / 64] = old_pos;
+  const int64_t step = int64_t{old_pos} - search.block_old_pos[c / 64];
+  if (step < kFarStep) {
+    search.old_step[c] = static_cast<uint16_t>(step);
+    return;
+  }
+  search.old_step[c] = kFarStep;
+  far.make_room(static_cast<uint64_t>(far_count) + 1);
+  far[far_count++] = far_old_line{c, old_pos};
+}
+
 int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev) {
-  search.candidate_list.make_room(static_cast<uint64_t>(search.candidate_count) + 1);
-  search.candidate_list[search.candidate_count] = candidate{old_pos, new_pos, prev};
+  const int32_t c = search.candidate_count;
+  if (static_cast<uint64_t>(c) >= search.old_step.room()) {
+    // The three grow together, the blocks' old lines by whole blocks.
+    search.candidate_list.make_room(static_cast<uint64_t>(c) + 64);
+    const uint64_t room = search.candidate_list.room() / 64 * 64;
+    search.old_step.resize(room);
+    search.block_old_pos.resize(room / 64);
+  }
+  search.candidate_list[c] = candidate_link{new_pos, prev};
+  set_old_pos(search, c, old_pos, search.far_list, search.far_count);
   return search.candidate_count++;
 }
 
@@ -313,7 +349,6 @@ void build_match_vector(const candidate_search& search, int32_t last,
   const int32_t shift = result.line_count[1] - old_lines;
   const int32_t prefix_len = classes.prefix_len;
   const int32_t suffix_len = classes.suffix_len;
-  const candidate* candidate_list = search.candidate_list.data();
   int32_t* match_vector = result.match_vector.data();
   for (int32_t i = 0; i <= old_lines; ++i) {
     if (i <= prefix_len) {
@@ -324,6 +359,7 @@ void build_match_vector(const candidate_search& search, int32_t last,
       match_vector[i] = 0;
     }
   }
-  for (int32_t c = last; candidate_list[c].new_pos != 0; c = candidate_list[c].prev)
-    match_vector[candidate_list[c].old_pos + prefix_len] = candidate_list[c].new_pos + prefix_len;
+  for (candidate record = candidate_at(search, last); record.new_pos != 0;
+       record = candidate_at(search, record.prev))
+    match_vector[record.old_pos + prefix_len] = record.new_pos + prefix_len;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/candidate_compaction.h"
 #include "engine/engine_test_files.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
@@ -162,16 +163,16 @@ class same_chains_test : public candidates_test {
     EXPECT_EQ(k, expected_k);
     // Chains share their beginnings, so each record is checked once: a
     // record found to stand for a reference record ends the walk down.
-    const candidate* records = search.candidate_list.data();
     std::vector<int32_t> stands_for(search.candidate_count, -1);
     for (int32_t p = 0; p <= std::min(k, expected_k); ++p) {
       int32_t c = search.chain_ends[p], r = reference.ends[p];
-      for (; stands_for[c] < 0; c = records[c].prev, r = reference.records[r].prev) {
-        if (records[c].old_pos != reference.records[r].old_pos ||
-            records[c].new_pos != reference.records[r].new_pos)
+      for (; stands_for[c] < 0; c = candidate_at(search, c).prev, r = reference.records[r].prev) {
+        const candidate record = candidate_at(search, c);
+        if (record.old_pos != reference.records[r].old_pos ||
+            record.new_pos != reference.records[r].new_pos)
           break;
         stands_for[c] = r;
-        if (records[c].new_pos == 0) break;
+        if (record.new_pos == 0) break;
       }
       if (stands_for[c] != r) {
         ADD_FAILURE() << "chains differ at level " << p;
@@ -222,6 +223,50 @@ TEST_F(same_chains_test, ManyRepeatsKeepTheSameChains) {
     auto [made, kept] = expect_same_chains(old_lines, new_lines);
     EXPECT_LT(kept, made);  // records were dropped on the way
   }
+}
+
+// Old lines far apart, as where long stretches of the old file pair with
+// nothing: a record too far beyond its block's first keeps its old line
+// aside, through compactions that move it into another block, where it may
+// be far, or no longer.
+TEST(candidate_records_test, OldLinesFarApartReadBackThroughCompactions) {
+  struct stretch {
+    int32_t records;
+    int32_t every;  // a jump of 70,000 old lines after every so many records
+  };
+  const stretch stretches[] = {{300, 7}, {200, 64}, {500, 1}};
+  candidate_search search;
+  start_candidate_search(search, 4);
+  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
+  search.chain_ends[1] = 0;  // the chain starts empty
+  int32_t old_pos = 1;
+  std::vector<std::pair<int32_t, int32_t>> chain;  // its old and new lines, from the start
+  std::mt19937 rng(65535);
+  for (const auto& part : stretches) {
+    // The new records: a chain through every third one from the last
+    // chain end, and others that nothing reaches.
+    const int32_t from = search.candidate_count;
+    int32_t end = search.chain_ends[1];
+    for (int32_t r = 0; r < part.records; ++r) {
+      old_pos += r % part.every == 0 ? 70000 : static_cast<int32_t>(rng() % 3);
+      const bool on_chain = r % 3 == 2;
+      const int32_t c = add_candidate(search, old_pos, r + 1, on_chain ? end : 0);
+      if (on_chain) {
+        end = c;
+        chain.emplace_back(old_pos, r + 1);
+      }
+    }
+    search.chain_ends[1] = end;
+    int32_t held = 0;
+    const int32_t made = search.candidate_count;
+    EXPECT_LT(compact_candidates(search, 1, &held, part.every == 64 ? 0 : from), made);
+    std::vector<std::pair<int32_t, int32_t>> read;
+    for (candidate c = candidate_at(search, search.chain_ends[1]); c.new_pos != 0;
+         c = candidate_at(search, c.prev))
+      read.emplace_back(c.old_pos, c.new_pos);
+    EXPECT_TRUE(std::equal(read.begin(), read.end(), chain.rbegin(), chain.rend()));
+  }
+  EXPECT_GT(search.far_count, 0);
 }
 
 TEST(search_candidates_test, FindsSmallestPositionNotBelow) {

@@ -186,12 +186,12 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
     k += std::popcount(~row[w] & (w == top >> 6 ? bits_up_to(top) : ~uint64_t{0}));
   row.reset();
 
-  search.candidate_list = table<candidate>(static_cast<uint64_t>(k) + 1);
-  search.candidate_list[0] = candidate{0, 0, 0};
-  search.candidate_count = k + 1;
-  search.chain_ends[0] = 0;
+  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
   search.chain_ends[k] = k;
   if (k == 0) return 0;
+  // The chain is found from its end; the records go in from its start.
+  table<int32_t> chain_old(static_cast<uint64_t>(k) + 1);
+  table<int32_t> chain_new(static_cast<uint64_t>(k) + 1);
 
   // Back from the last row, the rows between kept ones recomputed a block at
   // a time. The row before a kept one lies in the block before; the kept
@@ -230,13 +230,15 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
       z = last_rise_up_to(row_at(i - 1), p);
       if (class_matches_between(bits, old_classes, i, z, p)) break;
     }
-    search.candidate_list[s] = candidate{i, p + 1, s - 1};
+    chain_old[s] = i;
+    chain_new[s] = p + 1;
     if (s > 1) {
       // Row i - 1 has no rise at p, as it has one less up to there.
       p = i > 1 ? z : -1;
       --i;
     }
   }
+  for (int32_t s = 1; s <= k; ++s) add_candidate(search, chain_old[s], chain_new[s], s - 1);
   return k;
 }
 

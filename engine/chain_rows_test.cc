@@ -18,9 +18,9 @@ using pairing = std::pair<int32_t, int32_t>;
 // The chain ending at level k, from its last record down.
 std::vector<pairing> chain_at(const candidate_search& search, int32_t k) {
   std::vector<pairing> chain;
-  const candidate* records = search.candidate_list.data();
-  for (int32_t c = search.chain_ends[k]; records[c].new_pos != 0; c = records[c].prev)
-    chain.emplace_back(records[c].old_pos, records[c].new_pos);
+  for (candidate c = candidate_at(search, search.chain_ends[k]); c.new_pos != 0;
+       c = candidate_at(search, c.prev))
+    chain.emplace_back(c.old_pos, c.new_pos);
   return chain;
 }
 
