@@ -23,7 +23,8 @@ void start_candidate_search(candidate_search& search, int32_t old_count) {
 candidate candidate_at(const candidate_search& search, int32_t c) {
   const candidate_link link = search.candidate_list[c];
   const uint16_t step = search.old_step[c];
-  if (step != kFarStep) return candidate{search.block_old_pos[c / 64] + step, link.new_pos, link.prev};
+  if (step != kFarStep)
+    return candidate{search.block_old_pos[c / 64] + step, link.new_pos, link.prev};
   const far_old_line* far = search.far_list.data();
   const far_old_line* found =
       std::lower_bound(far, far + search.far_count, c,
@@ -127,10 +128,15 @@ struct search_books {
   // Element j: class_list element 64 j, so that a walk can pass over a long
   // run of a class without reading every cache line of it on the way.
   table<int32_t> member_sample;
-  // Element p: the class_list index of the line that ends level p. It lies in
-  // the storage of the old lines' classes: while old line i is searched the
-  // chains are at most i long, and the classes of lines up to i are read.
+  // Element p & end_mask: the class_list index of the line that ends level
+  // p. It lies in the storage of the old lines' classes (end_mask -1): while
+  // old line i is searched the chains are at most i long, and the classes of
+  // lines up to i are read. A search in a band changes only levels near the
+  // longest, and keeps the last end_mask + 1 of them in a ring of its own,
+  // leaving the classes as they were.
   int32_t* end_member;
+  int32_t end_mask;
+  table<int32_t> end_ring;
   // When candidate_list holds this many records it may be compacted.
   int32_t record_limit;
   // The records kept by the last compaction, and by the last one that
@@ -151,7 +157,7 @@ int32_t room_after(int64_t kept, int64_t part) {
 }
 
 search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
-                        int32_t new_count) {
+                        int32_t new_count, int32_t band) {
   search_books books;
   books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
   books.classes = make_class_ranges(class_list, new_count);
@@ -164,6 +170,18 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.tenured = 0;
   books.tenured_at_full = 0;
   books.end_member = old_classes;
+  books.end_mask = -1;
+  if (band > 0) {
+    // A pairing of old line i with a new line less than band away lengthens
+    // a chain to a level a few band at most below the longest, where the
+    // files pair as closely as a search in a band that is not given up
+    // needs. A level further down than the ring holds gives the search up.
+    int32_t levels = 1;
+    while (levels < 4 * band) levels *= 2;
+    books.end_ring = table<int32_t>(static_cast<uint64_t>(levels));
+    books.end_member = books.end_ring.data();
+    books.end_mask = levels - 1;
+  }
   set_chain_position(books.chain, 0, 0);
   return books;
 }
@@ -171,7 +189,7 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
 // Level p now ends with the line at class_list index member, new line y.
 void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
   set_chain_position(books.chain, p, y);
-  books.end_member[p] = member;
+  books.end_member[p & books.end_mask] = member;
   mark(books.chain_end_members, member);
 }
 
@@ -246,16 +264,22 @@ int32_t first_member_beyond(const search_books& books, const int32_t* class_list
 }  // namespace
 
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                               const int32_t* class_list, int32_t new_count, uint64_t step_limit) {
-  search_books books = open_books(old_classes, old_count, class_list, new_count);
+                               const int32_t* class_list, int32_t new_count, uint64_t step_limit,
+                               int32_t band) {
+  search_books books = open_books(old_classes, old_count, class_list, new_count, band);
   int32_t* ends = search.chain_ends.data();
   ends[0] = add_candidate(search, 0, 0, 0);
   int32_t k = 0;
   constexpr int32_t kLookAhead = 32;  // old lines whose class is fetched early
   uint64_t steps = 0;  // lines of classes looked at, and old lines
   int32_t next_estimate = std::max(old_count / 32, 1);
+  // The longest chain grows by one an old line at most: a search in a band
+  // is given up as soon as it is bound to leave band - 1 lines or more
+  // unpaired.
+  const int64_t unpaired_beyond = int64_t{new_count} - old_count;
   for (int32_t i = 1; i <= old_count; ++i) {
     if (++steps > step_limit) return -1;
+    if (band > 0 && unpaired_beyond + 2 * (int64_t{i} - 1 - k) >= band - 1) return -1;
     if (i == next_estimate) {
       // Steps taken so far on a 32nd, a 16th, ... of the old lines foretell
       // those of the whole search: one bound to take more than the limit is
@@ -290,10 +314,19 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
     // The lines of a large class are seldom in the cache when the walk
     // comes to them.
     const bool large_class = end - start > 4096;
-    for (int32_t x = next_unmarked(passed_over, start, end); x < end;
+    int32_t first = start;      // the first line of the class in the band
+    int32_t above = INT32_MAX;  // the lines from here on lie beyond the band
+    if (band > 0) {
+      above = static_cast<int32_t>(std::min<int64_t>(int64_t{i} + band, INT32_MAX));
+      const int32_t low = i - band;
+      if (-class_list[start] <= low)
+        first = first_member_beyond(books, class_list, start + 1, end, low);
+    }
+    for (int32_t x = next_unmarked(passed_over, first, end); x < end;
          x = next_unmarked(passed_over, x + 1, end)) {
       ++steps;
       int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
+      if (y >= above) break;
       // In a large class the line the walk mostly goes on to is asked for
       // now, while this one is searched for.
       if (large_class) __builtin_prefetch(&class_list[next_unmarked(passed_over, x + 1, end)]);
@@ -319,7 +352,10 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
       below = s;
       if (books.chain.pos[s] > y) {
         int32_t replaced_pos = books.chain.pos[s];
-        unmark(books.chain_end_members, books.end_member[s]);
+        // A level below the ring's gives a search in a band up (end_mask is
+        // all ones without a band).
+        if (static_cast<uint32_t>(k - s) > static_cast<uint32_t>(books.end_mask)) return -1;
+        unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
         int32_t added = append_candidate(search, books, k, i, y, pred);
         int32_t replaced = ends[s];  // read after a compaction may renumber it
         ends[s] = added;
@@ -330,13 +366,14 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
       }
     }
   }
+  if (band > 0 && int64_t{old_count} + new_count - 2 * int64_t{k} >= band - 1) return -1;
   return k;
 }
 
 int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
                         const int32_t* class_list, int32_t new_count) {
   return find_candidates_within(search, old_classes, old_count, class_list, new_count,
-                                UINT64_MAX);
+                                UINT64_MAX, 0);
 }
 
 void allocate_match_vector(match_result& result) {

@@ -103,8 +103,19 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
 // find_candidates, given up when it is bound to take more than step_limit
 // steps (a line of a class looked at, or an old line): then it returns -1,
 // with search and old_classes of no further use.
+//
+// With a band (> 0), old line i pairs only with new lines less than band
+// away from line i, and the search is given up as well unless the chain it
+// finds leaves fewer than band - 1 lines of both views unpaired. Then the
+// chain at level k is the one the whole search finds. A path of pairings
+// through a pair of lines band apart leaves at least 2 band - |S1 - S2|
+// lines unpaired, more than a longest chain leaves; so every pair of lines
+// that the whole search's chain at level k is built from, and every pair it
+// looks at to choose it (each next to such a chain), has the same longest
+// chain below it under the band as without.
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                               const int32_t* class_list, int32_t new_count, uint64_t step_limit);
+                               const int32_t* class_list, int32_t new_count, uint64_t step_limit,
+                               int32_t band);
 
 // Allocates result.match_vector (line_count[0] + 2 elements).
 void allocate_match_vector(match_result& result);

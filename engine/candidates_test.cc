@@ -225,6 +225,71 @@ TEST_F(same_chains_test, ManyRepeatsKeepTheSameChains) {
   }
 }
 
+// A search in a band either gives up or finds the whole search's longest
+// chain, and leaves the old lines' classes as they were for a search after
+// it. Pairs much alike, with a band wider than the lines they leave
+// unpaired, must not be given up.
+TEST_F(candidates_test, BandFindsTheSameLongestChainOrGivesUp) {
+  std::mt19937 rng(8192);
+  int found_in_band = 0;
+  for (int round = 0; round < 120; ++round) {
+    const int values = 2 + round % 7 * 7;
+    const int lines = 200 + round * 17;
+    std::uniform_int_distribution<int> value(0, values - 1);
+    std::vector<std::string> old_lines(lines);
+    for (auto& line : old_lines) line = std::to_string(value(rng));
+    std::vector<std::string> new_lines = old_lines;
+    std::uniform_int_distribution<int> edits(0, round % 3 == 0 ? lines : 12);
+    for (int e = edits(rng); e > 0; --e) {
+      std::uniform_int_distribution<size_t> at(0, new_lines.size());
+      const size_t where = at(rng);
+      if (e % 3 == 0 || where == new_lines.size())
+        new_lines.insert(new_lines.begin() + where, std::to_string(value(rng)));
+      else if (e % 3 == 1)
+        new_lines.erase(new_lines.begin() + where);
+      else
+        new_lines[where] = std::to_string(value(rng));
+    }
+    load_pair(text_of(old_lines), text_of(new_lines));
+    line_classes classes;
+    build_line_classes(tables, classes);
+    const int32_t old_count = classes.sorted_count[0];
+    const int32_t new_count = classes.sorted_count[1];
+    const int32_t* class_list = classes.new_class_list.data();
+    const std::vector<int32_t> old_classes(classes.old_line_class.data(),
+                                           classes.old_line_class.data() + old_count + 1);
+    std::vector<int32_t> books = old_classes;
+    candidate_search whole;
+    start_candidate_search(whole, old_count);
+    const int32_t k = find_candidates(whole, books.data(), old_count, class_list, new_count);
+    const int32_t unpaired = old_count + new_count - 2 * k;
+    const int32_t band = std::vector<int32_t>{4, 16, 64, 300}[round % 4];
+    SCOPED_TRACE(testing::Message() << "round " << round << ", " << unpaired
+                                    << " lines unpaired, band " << band);
+    books = old_classes;
+    candidate_search in_band;
+    start_candidate_search(in_band, old_count);
+    const int32_t band_k = find_candidates_within(in_band, books.data(), old_count, class_list,
+                                                  new_count, UINT64_MAX, band);
+    EXPECT_EQ(books, old_classes);
+    if (unpaired + 1 >= band) {
+      EXPECT_EQ(band_k, -1);
+      continue;
+    }
+    ASSERT_EQ(band_k, k);
+    std::vector<std::pair<int32_t, int32_t>> expected, found;
+    for (candidate c = candidate_at(whole, whole.chain_ends[k]); c.new_pos != 0;
+         c = candidate_at(whole, c.prev))
+      expected.emplace_back(c.old_pos, c.new_pos);
+    for (candidate c = candidate_at(in_band, in_band.chain_ends[k]); c.new_pos != 0;
+         c = candidate_at(in_band, c.prev))
+      found.emplace_back(c.old_pos, c.new_pos);
+    EXPECT_EQ(found, expected);
+    ++found_in_band;
+  }
+  EXPECT_GT(found_in_band, 30);
+}
+
 // Old lines far apart, as where long stretches of the old file pair with
 // nothing: a record too far beyond its block's first keeps its old line
 // aside, through compactions that move it into another block, where it may

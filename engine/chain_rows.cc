@@ -178,7 +178,8 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
   memcpy(kept.data(), row.data(), row_size * sizeof(uint64_t));
   for (int32_t i = 1; i <= old_count; ++i) {
     advance_row(bits, old_classes, i, row.data(), row.data());
-    if (i % block == 0) memcpy(&kept[i / block * row_size], row.data(), row_size * sizeof(uint64_t));
+    if (i % block == 0)
+      memcpy(&kept[i / block * row_size], row.data(), row_size * sizeof(uint64_t));
   }
   const int32_t top = last_rise_up_to(row.data(), new_count - 1);
   int32_t k = 0;
@@ -243,15 +244,22 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
 }
 
 int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                           const int32_t* class_list, int32_t new_count) {
+                           const int32_t* class_list, int32_t new_count, int32_t band) {
   const uint64_t row_steps = chain_rows_cost(old_count, new_count);
-  if (row_steps == 0) return find_candidates(search, old_classes, old_count, class_list, new_count);
+  if (row_steps == 0) {
+    // A search in a band leaves old_classes as they were.
+    int32_t k = find_candidates_within(search, old_classes, old_count, class_list, new_count,
+                                       UINT64_MAX, band);
+    if (k >= 0) return k;
+    start_candidate_search(search, old_count);
+    return find_candidates(search, old_classes, old_count, class_list, new_count);
+  }
   // The search by chain ends keeps its books in old_classes.
   const uint64_t elements = static_cast<uint64_t>(old_count) + 1;
   table<int32_t> classes(elements);
   memcpy(classes.data(), old_classes, elements * sizeof(int32_t));
   int32_t k = find_candidates_within(search, old_classes, old_count, class_list, new_count,
-                                     row_steps / kWordsPerStep);
+                                     row_steps / kWordsPerStep, 0);
   if (k >= 0) return k;
   start_candidate_search(search, old_count);
   return find_chain_by_rows(search, classes.data(), old_count, class_list, new_count);

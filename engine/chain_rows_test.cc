@@ -56,7 +56,9 @@ class chain_rows_test : public engine_test {
     books = old_classes;
     candidate_search chosen;
     start_candidate_search(chosen, old_count);
-    EXPECT_EQ(find_longest_chain(chosen, books.data(), old_count, class_list, new_count), k);
+    EXPECT_EQ(find_longest_chain(chosen, books.data(), old_count, class_list, new_count,
+                                 kChainBand),
+              k);
     EXPECT_EQ(chain_at(chosen, k), expected);
     return chosen.candidate_count == k + 1 && by_ends.candidate_count > k + 1;
   }

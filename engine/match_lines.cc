@@ -16,7 +16,7 @@ void pair_lines(line_tables& tables, match_result& result) {
   start_candidate_search(search, classes.sorted_count[0]);
   int32_t k =
       find_longest_chain(search, classes.old_line_class.data(), classes.sorted_count[0],
-                         classes.new_class_list.data(), classes.sorted_count[1]);
+                         classes.new_class_list.data(), classes.sorted_count[1], kChainBand);
   classes.new_class_list.reset();
   classes.old_line_class.reset();
   allocate_match_vector(result);
