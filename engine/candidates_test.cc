@@ -250,14 +250,12 @@ TEST_F(candidates_test, BandFindsTheSameLongestChainOrGivesUp) {
       else
         new_lines[where] = std::to_string(value(rng));
     }
-    load_pair(text_of(old_lines), text_of(new_lines));
     line_classes classes;
-    build_line_classes(tables, classes);
+    const std::vector<int32_t> old_classes =
+        load_classes(text_of(old_lines), text_of(new_lines), classes);
     const int32_t old_count = classes.sorted_count[0];
     const int32_t new_count = classes.sorted_count[1];
     const int32_t* class_list = classes.new_class_list.data();
-    const std::vector<int32_t> old_classes(classes.old_line_class.data(),
-                                           classes.old_line_class.data() + old_count + 1);
     std::vector<int32_t> books = old_classes;
     candidate_search whole;
     start_candidate_search(whole, old_count);
@@ -277,14 +275,7 @@ TEST_F(candidates_test, BandFindsTheSameLongestChainOrGivesUp) {
       continue;
     }
     ASSERT_EQ(band_k, k);
-    std::vector<std::pair<int32_t, int32_t>> expected, found;
-    for (candidate c = candidate_at(whole, whole.chain_ends[k]); c.new_pos != 0;
-         c = candidate_at(whole, c.prev))
-      expected.emplace_back(c.old_pos, c.new_pos);
-    for (candidate c = candidate_at(in_band, in_band.chain_ends[k]); c.new_pos != 0;
-         c = candidate_at(in_band, c.prev))
-      found.emplace_back(c.old_pos, c.new_pos);
-    EXPECT_EQ(found, expected);
+    EXPECT_EQ(chain_at(in_band, k), chain_at(whole, k));
     ++found_in_band;
   }
   EXPECT_GT(found_in_band, 30);
@@ -325,10 +316,7 @@ TEST(candidate_records_test, OldLinesFarApartReadBackThroughCompactions) {
     int32_t held = 0;
     const int32_t made = search.candidate_count;
     EXPECT_LT(compact_candidates(search, 1, &held, part.every == 64 ? 0 : from), made);
-    std::vector<std::pair<int32_t, int32_t>> read;
-    for (candidate c = candidate_at(search, search.chain_ends[1]); c.new_pos != 0;
-         c = candidate_at(search, c.prev))
-      read.emplace_back(c.old_pos, c.new_pos);
+    const auto read = chain_at(search, 1);
     EXPECT_TRUE(std::equal(read.begin(), read.end(), chain.rbegin(), chain.rend()));
   }
   EXPECT_GT(search.far_count, 0);

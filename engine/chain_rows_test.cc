@@ -13,17 +13,6 @@
 
 namespace {
 
-using pairing = std::pair<int32_t, int32_t>;
-
-// The chain ending at level k, from its last record down.
-std::vector<pairing> chain_at(const candidate_search& search, int32_t k) {
-  std::vector<pairing> chain;
-  for (candidate c = candidate_at(search, search.chain_ends[k]); c.new_pos != 0;
-       c = candidate_at(search, c.prev))
-    chain.emplace_back(c.old_pos, c.new_pos);
-  return chain;
-}
-
 class chain_rows_test : public engine_test {
  protected:
   // Runs the search by chain ends, the search by rows and the one that
@@ -31,21 +20,19 @@ class chain_rows_test : public engine_test {
   // three. Returns whether the choosing one took the rows.
   bool expect_same_longest_chain(const std::vector<std::string>& old_lines,
                                  const std::vector<std::string>& new_lines) {
-    load_pair(text_of(old_lines), text_of(new_lines));
     line_classes classes;
-    build_line_classes(tables, classes);
+    const std::vector<int32_t> old_classes =
+        load_classes(text_of(old_lines), text_of(new_lines), classes);
     const int32_t old_count = classes.sorted_count[0];
     const int32_t new_count = classes.sorted_count[1];
     const int32_t* class_list = classes.new_class_list.data();
-    const std::vector<int32_t> old_classes(classes.old_line_class.data(),
-                                           classes.old_line_class.data() + old_count + 1);
     EXPECT_TRUE(old_count == 0 || chain_rows_cost(old_count, new_count) > 0);
 
     std::vector<int32_t> books = old_classes;
     candidate_search by_ends;
     start_candidate_search(by_ends, old_count);
     const int32_t k = find_candidates(by_ends, books.data(), old_count, class_list, new_count);
-    const std::vector<pairing> expected = chain_at(by_ends, k);
+    const auto expected = chain_at(by_ends, k);
 
     candidate_search by_rows;
     start_candidate_search(by_rows, old_count);

@@ -56,6 +56,24 @@ void engine_test::match_pair(const std::string& old_text, const std::string& new
   result = match_lines(rules, old_path_.c_str(), new_path_.c_str(), tables);
 }
 
+std::vector<int32_t> engine_test::load_classes(const std::string& old_text,
+                                              const std::string& new_text,
+                                              line_classes& classes) {
+  load_pair(old_text, new_text);
+  classes = line_classes{};
+  build_line_classes(tables, classes);
+  const int32_t* old_classes = classes.old_line_class.data();
+  return std::vector<int32_t>(old_classes, old_classes + classes.sorted_count[0] + 1);
+}
+
+std::vector<std::pair<int32_t, int32_t>> chain_at(const candidate_search& search, int32_t k) {
+  std::vector<std::pair<int32_t, int32_t>> chain;
+  for (candidate c = candidate_at(search, search.chain_ends[k]); c.new_pos != 0;
+       c = candidate_at(search, c.prev))
+    chain.emplace_back(c.old_pos, c.new_pos);
+  return chain;
+}
+
 std::vector<int32_t> engine_test::matches() const {
   const int32_t* v = result.match_vector.data();
   return std::vector<int32_t>(v + 1, v + 1 + result.line_count[0]);

@@ -7,14 +7,21 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/candidates.h"
+#include "engine/equivalence.h"
 #include "engine/line_rules.h"
 #include "engine/line_table.h"
 #include "engine/match_result.h"
 
 // Joins lines, each followed by a newline.
 std::string text_of(const std::vector<std::string>& lines);
+
+// The chain that ends at level k of search, from its last pairing down, as
+// (old line, new line) pairs.
+std::vector<std::pair<int32_t, int32_t>> chain_at(const candidate_search& search, int32_t k);
 
 // A fixture owning a scratch directory under /tmp that is removed afterwards.
 class engine_test : public ::testing::Test {
@@ -30,6 +37,11 @@ class engine_test : public ::testing::Test {
 
   // Loads both files into the line tables, as the driver does.
   void load_pair(const std::string& old_text, const std::string& new_text);
+
+  // Loads both files and builds their classes into classes; returns the old
+  // lines' classes (elements 0..S1), which a search may write over.
+  std::vector<int32_t> load_classes(const std::string& old_text, const std::string& new_text,
+                                    line_classes& classes);
 
   // Loads both files and runs the whole line matching on them.
   void match_pair(const std::string& old_text, const std::string& new_text);
