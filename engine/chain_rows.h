@@ -38,11 +38,11 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
 constexpr int32_t kChainBand = 8192;
 
 // The longest chain that find_candidates finds, on the same arguments and
-// with the same result at chain_ends[k]. Where the rows would do, by the
-// search by chain ends unless that proves to take many more steps than the
-// rows take word steps, when it is given up for the rows. Else by the
-// search by chain ends within band first (see find_candidates_within), and
-// without one where that is given up. old_classes holds nothing of use
+// with the same result at chain_ends[k]: by the search by chain ends within
+// band first (see find_candidates_within), where a view is longer than
+// band; where that is given up, by the whole search, unless the rows would
+// do and it proves to take many more steps than the rows take word steps,
+// when it is given up for the rows. old_classes holds nothing of use
 // afterwards.
 int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
                            const int32_t* class_list, int32_t new_count, int32_t band);

@@ -71,7 +71,8 @@ TEST_F(chain_rows_test, SameLongestChainOnSmallPairs) {
 }
 
 // Longer rows, so that carries cross words, classes of every size, and
-// pairs much alike as well as drawn apart.
+// pairs much alike as well as drawn apart; the last pair is longer than the
+// band, which it gives up for the rows.
 TEST_F(chain_rows_test, SameLongestChainOnLargePairs) {
   struct pair_shape {
     int lines;     // per file
@@ -82,7 +83,8 @@ TEST_F(chain_rows_test, SameLongestChainOnLargePairs) {
   };
   const pair_shape shapes[] = {{3000, 5, -1, true},     {2500, 40, -1, true},
                                {2000, 3, 30, true},     {1500, 200, -1, true},
-                               {1500, 100000, -1, false}, {3000, 1, 0, false}};
+                               {1500, 100000, -1, false}, {3000, 1, 0, false},
+                               {9000, 30, -1, true}};
   std::mt19937 rng(777);
   for (const auto& shape : shapes) {
     SCOPED_TRACE(testing::Message() << shape.lines << " lines of " << shape.values
