@@ -266,6 +266,8 @@ int32_t first_member_beyond(const search_books& books, const int32_t* class_list
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
                                const int32_t* class_list, int32_t new_count, uint64_t step_limit,
                                int32_t band) {
+  // A chain leaves at least the lines by which one view is longer unpaired.
+  if (band > 0 && std::abs(int64_t{new_count} - old_count) >= band - 1) return -1;
   search_books books = open_books(old_classes, old_count, class_list, new_count, band);
   int32_t* ends = search.chain_ends.data();
   ends[0] = add_candidate(search, 0, 0, 0);
@@ -314,12 +316,15 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
     // The lines of a large class are seldom in the cache when the walk
     // comes to them.
     const bool large_class = end - start > 4096;
-    int32_t first = start;      // the first line of the class in the band
+    int32_t first = start;      // where the walk starts
+    int32_t low = 0;            // the lines up to here lie below the band
     int32_t above = INT32_MAX;  // the lines from here on lie beyond the band
     if (band > 0) {
       above = static_cast<int32_t>(std::min<int64_t>(int64_t{i} + band, INT32_MAX));
-      const int32_t low = i - band;
-      if (-class_list[start] <= low)
+      low = i - band;
+      // A large class is entered at the band; in a small one, the few lines
+      // below it that end no chain are passed over one by one.
+      if (end - start > 64 && -class_list[start] <= low)
         first = first_member_beyond(books, class_list, start + 1, end, low);
     }
     for (int32_t x = next_unmarked(passed_over, first, end); x < end;
@@ -327,6 +332,7 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
       ++steps;
       int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
       if (y >= above) break;
+      if (y <= low) continue;
       // In a large class the line the walk mostly goes on to is asked for
       // now, while this one is searched for.
       if (large_class) __builtin_prefetch(&class_list[next_unmarked(passed_over, x + 1, end)]);
