@@ -33,8 +33,8 @@ uint64_t chain_rows_cost(int32_t old_count, int32_t new_count);
 int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
                            int32_t old_count, const int32_t* class_list, int32_t new_count);
 
-// The band find_longest_chain tries first on views too large for the rows:
-// files much alike pair within it.
+// The band find_longest_chain tries first where a view is longer: files
+// much alike pair within it.
 constexpr int32_t kChainBand = 8192;
 
 // The longest chain that find_candidates finds, on the same arguments and
