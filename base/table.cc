@@ -210,6 +210,12 @@ void release_table(void* table) {
   if (table != nullptr) release(header_of(table));
 }
 
+void release_spare_tables() {
+  std::lock_guard<std::mutex> hold(pool.lock);
+  while (pool.count > 0) drop_spare(0);
+  pool.most_held = pool.held;
+}
+
 uint64_t grown_room(uint64_t room, uint64_t needed, uint64_t elem_size) {
   table_size(needed, elem_size);  // refuses a need beyond the byte count
   uint64_t most = UINT32_MAX / elem_size;

@@ -33,6 +33,11 @@ void release_table(void* block);
 // the room, never beyond the 32-bit byte count; a need beyond that ends the
 // run as table_size does.
 uint64_t grown_room(uint64_t room, uint64_t needed, uint64_t elem_size);
+// Gives back the mappings that freed tables left for the next ones, and
+// forgets how much the live tables have held: the tables afterwards start as
+// in a process that has freed none. The unit tests start each test so, that
+// none holds the memory of the tests before it.
+void release_spare_tables();
 
 template <typename T>
 class table {
