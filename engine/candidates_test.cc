@@ -256,15 +256,13 @@ TEST_F(candidates_test, BandFindsTheSameLongestChainOrGivesUp) {
     const int32_t old_count = classes.sorted_count[0];
     const int32_t new_count = classes.sorted_count[1];
     const int32_t* class_list = classes.new_class_list.data();
-    std::vector<int32_t> books = old_classes;
     candidate_search whole;
-    start_candidate_search(whole, old_count);
-    const int32_t k = find_candidates(whole, books.data(), old_count, class_list, new_count);
+    const int32_t k = search_whole(whole, classes, old_classes);
     const int32_t unpaired = old_count + new_count - 2 * k;
     const int32_t band = std::vector<int32_t>{4, 16, 64, 300}[round % 4];
     SCOPED_TRACE(testing::Message() << "round " << round << ", " << unpaired
                                     << " lines unpaired, band " << band);
-    books = old_classes;
+    std::vector<int32_t> books = old_classes;
     candidate_search in_band;
     start_candidate_search(in_band, old_count);
     const int32_t band_k = find_candidates_within(in_band, books.data(), old_count, class_list,

@@ -28,10 +28,8 @@ class chain_rows_test : public engine_test {
     const int32_t* class_list = classes.new_class_list.data();
     EXPECT_TRUE(old_count == 0 || chain_rows_cost(old_count, new_count) > 0);
 
-    std::vector<int32_t> books = old_classes;
     candidate_search by_ends;
-    start_candidate_search(by_ends, old_count);
-    const int32_t k = find_candidates(by_ends, books.data(), old_count, class_list, new_count);
+    const int32_t k = search_whole(by_ends, classes, old_classes);
     const auto expected = chain_at(by_ends, k);
 
     candidate_search by_rows;
@@ -40,7 +38,7 @@ class chain_rows_test : public engine_test {
               k);
     EXPECT_EQ(chain_at(by_rows, k), expected);
 
-    books = old_classes;
+    std::vector<int32_t> books = old_classes;
     candidate_search chosen;
     start_candidate_search(chosen, old_count);
     EXPECT_EQ(find_longest_chain(chosen, books.data(), old_count, class_list, new_count,

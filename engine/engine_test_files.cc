@@ -74,6 +74,14 @@ std::vector<std::pair<int32_t, int32_t>> chain_at(const candidate_search& search
   return chain;
 }
 
+int32_t search_whole(candidate_search& search, const line_classes& classes,
+                     const std::vector<int32_t>& old_classes) {
+  std::vector<int32_t> books = old_classes;
+  start_candidate_search(search, classes.sorted_count[0]);
+  return find_candidates(search, books.data(), classes.sorted_count[0],
+                         classes.new_class_list.data(), classes.sorted_count[1]);
+}
+
 std::vector<int32_t> engine_test::matches() const {
   const int32_t* v = result.match_vector.data();
   return std::vector<int32_t>(v + 1, v + 1 + result.line_count[0]);

@@ -23,6 +23,11 @@ std::string text_of(const std::vector<std::string>& lines);
 // (old line, new line) pairs.
 std::vector<std::pair<int32_t, int32_t>> chain_at(const candidate_search& search, int32_t k);
 
+// Starts search and runs find_candidates on the classes, on a copy of
+// old_classes (the search writes over them); returns k.
+int32_t search_whole(candidate_search& search, const line_classes& classes,
+                     const std::vector<int32_t>& old_classes);
+
 // A fixture owning a scratch directory under /tmp that is removed afterwards.
 class engine_test : public ::testing::Test {
  protected:
