@@ -87,6 +87,12 @@ class_bits make_class_bits(const int32_t* class_list, int32_t new_count) {
   return bits;
 }
 
+// The index in bits.large of the class from start to end, or -1 where its
+// bits are not set once.
+int32_t large_index(const class_bits& bits, int32_t start, int32_t end) {
+  return end - start >= kLargeClass ? bits.large_at[start >> 6] : -1;
+}
+
 // Row i into to, from row i - 1 in from; they may be the same. A row's bits
 // are clear at its rises: the matching lines where the length has not yet
 // risen are added in, so that each rise moves down to the lowest of them
@@ -100,7 +106,7 @@ void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const 
     return;
   }
   const int32_t end = class_end(bits.ranges, start);
-  const int32_t large = end - start >= kLargeClass ? bits.large_at[start >> 6] : -1;
+  const int32_t large = large_index(bits, start, end);
   if (large >= 0) {
     next_bit_row(from, bits.large.data() + static_cast<uint64_t>(large) * words, to, words);
     return;
@@ -119,7 +125,7 @@ bool class_matches_between(const class_bits& bits, const int32_t* old_classes, i
   const int32_t start = old_classes[i];
   if (start == 0 || high <= low) return false;
   const int32_t end = class_end(bits.ranges, start);
-  const int32_t large = end - start >= kLargeClass ? bits.large_at[start >> 6] : -1;
+  const int32_t large = large_index(bits, start, end);
   if (large < 0) {
     // The class's lines rise, the first negated: is the first beyond low
     // at or below high?
