@@ -1,10 +1,10 @@
 # Read by cpack for every generator (CPACK_PROJECT_CONFIG_FILE).
 
-# A Debian package under /usr/local would own directories that the system
-# made and remove them with itself; the build must use the prefix /usr.
-if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_PACKAGING_INSTALL_PREFIX MATCHES "^/usr/local(/|$)")
+# A package under /usr/local would own directories that the system made
+# and remove them with itself; the build must use the prefix /usr.
+if(CPACK_GENERATOR MATCHES "^(DEB|RPM)$" AND CPACK_PACKAGING_INSTALL_PREFIX MATCHES "^/usr/local(/|$)")
   message(FATAL_ERROR
-    "A Debian package cannot install under ${CPACK_PACKAGING_INSTALL_PREFIX}. Configure a "
+    "A package cannot install under ${CPACK_PACKAGING_INSTALL_PREFIX}. Configure a "
     "build for it with -DCMAKE_INSTALL_PREFIX=/usr, for example:\n"
     "  cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr "
     "-DOVARN_BUILD_TESTS=OFF\n"
