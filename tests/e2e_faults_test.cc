@@ -97,6 +97,17 @@ run_request as_unprivileged(run_request request) {
   return dropped;
 }
 
+// Whether a user who is neither owner nor in the group may run the program:
+// every folder above it must let others through, which one under /root
+// does not.
+bool others_may_run(std::string path) {
+  struct stat st;
+  for (; !path.empty(); path.erase(path.find_last_of('/'))) {
+    if (stat(path.c_str(), &st) != 0 || (st.st_mode & S_IXOTH) == 0) return false;
+  }
+  return true;
+}
+
 struct unreadable_case {
   bool helper;  // run ovarnh rather than ovarn
   args_list args;
@@ -106,6 +117,9 @@ struct unreadable_case {
 };
 
 TEST(Unreadable, FilesAndDirectoriesAreReportedByName) {
+  if (geteuid() == 0 && !(others_may_run(ovarn_path()) && others_may_run(ovarnh_path()))) {
+    GTEST_SKIP() << "the programs lie where an unprivileged user cannot run them";
+  }
   temp_dir root;
   chmod(root.path().c_str(), 0755);  // the unprivileged user must reach the files
   const std::string dir = root.path();
