@@ -11,8 +11,8 @@
 
 include(${CMAKE_CURRENT_LIST_DIR}/package_documents.cmake)
 
-# Whoever builds the packages signs them: the default address is a
-# placeholder to replace.
+# Whoever builds the packages is named as their maintainer: the default
+# address is a placeholder to replace.
 set(OVARN_PACKAGE_CONTACT "ovarn packager <packager@ovarn.example.org>" CACHE STRING
     "Name and address of the packages' maintainer, as \"Name <address>\"")
 
