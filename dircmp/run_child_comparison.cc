@@ -35,6 +35,15 @@ void close_pipe(pager_pipe p) {
   close(p.write_end);
 }
 
+// In a child: puts the pipe's end on fd. A child that cannot would read or
+// write the wrong file, so it ends instead.
+void take_pipe_end(int end, int fd) {
+  if (dup2(end, fd) < 0) {
+    fprintf(stderr, msg_system_error, strerror(errno));
+    exit_run();
+  }
+}
+
 void start_pager(pager_pipe p, const char* pager_path, char* title) {
   const pid_t pid = fork();
   if (pid < 0) {
@@ -42,7 +51,7 @@ void start_pager(pager_pipe p, const char* pager_path, char* title) {
     exit_run();
   }
   if (pid > 0) return;
-  dup2(p.read_end, 0);
+  take_pipe_end(p.read_end, 0);
   close_pipe(p);
   char name[] = "pr";
   char header_option[] = "-h";
@@ -61,7 +70,7 @@ pid_t start_comparison(const pager_pipe* p, const char* program_path) {
   }
   if (pid > 0) return pid;
   if (p != nullptr) {
-    dup2(p->write_end, 1);
+    take_pipe_end(p->write_end, 1);
     close_pipe(*p);
   }
   exec_installed(program_path, state.arg_vector);
@@ -94,7 +103,7 @@ void run_child_comparison(command_title* title) {
 
 void run_child_program(command_title* title, const char* program_path, const char* pager_path) {
   // Everything printed so far comes out before anything of the children.
-  fflush(stdout);
+  flush_output();
   if (title == nullptr) {
     wait_for(start_comparison(nullptr, program_path));
     wait_for_all();
