@@ -2,8 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
-#include <string>
+#include <cstdlib>
 
 #include "helper/resync.h"
 
@@ -19,7 +18,9 @@ namespace {
 bool read_failure(const line_window& w) {
   const char* error = std::strerror(w.source.error);
   if (std::strcmp(w.name, "-") == 0) return helper_fail("standard input: ", error);
-  return helper_fail((std::string(w.name) + ": ").c_str(), error);
+  char detail[256];
+  std::snprintf(detail, sizeof detail, ": %s", error);
+  return helper_fail(w.name, detail);
 }
 
 // Reads the next line of the window's source into slot k, or gives an empty
@@ -28,7 +29,7 @@ bool read_failure(const line_window& w) {
 bool read_next_line(helper_state& state, line_window& w, std::string_view& text) {
   const int k = w.stored_count;
   if (w.slots[k] == nullptr) {
-    w.slots[k].reset(new (std::nothrow) char[SLOT_BYTES]);
+    w.slots[k].reset(static_cast<char*>(std::malloc(SLOT_BYTES)));
     if (w.slots[k] == nullptr) return resync_failure(state);
   }
   const std::size_t length = read_source_line(w.source, w.slots[k].get(), LINE_LIMIT);
