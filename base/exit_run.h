@@ -21,7 +21,8 @@ void flush_output();
 [[noreturn]] void output_failed();
 
 // Ends the run with 2 after "varn: " and the perror line for path: a read
-// of a compared file failed, and what was read is not the whole file.
+// (or a lookup) of a compared file failed, and what was read is not the
+// whole file.
 [[noreturn]] void read_failed(const char* path);
 
 // Ends the run with "varn: files too big, try -h": memory for the tables
