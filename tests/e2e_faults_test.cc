@@ -318,8 +318,9 @@ faulted_run run_faulted(const run_request& plain, const stream_setup& setup) {
   return result;
 }
 
-TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
-  temp_dir dir;
+// old and new: 20000 lines each, no line in common, so that the listing is
+// larger than a pipe holds.
+void write_long_pair(const temp_dir& dir) {
   std::string old_text, new_text;
   for (int k = 0; k < 20000; ++k) {
     old_text += "old " + std::to_string(k) + "\n";
@@ -327,6 +328,11 @@ TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
   }
   write_file(dir / "old", old_text);
   write_file(dir / "new", new_text);
+}
+
+TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
+  temp_dir dir;
+  write_long_pair(dir);
   write_file(dir / "small_old", "a\n");
   write_file(dir / "small_new", "b\n");
   write_file(dir / "empty", "");
@@ -368,13 +374,7 @@ TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
 // what failed, ends with 2 whatever it found, and leaves no spool file.
 TEST(FailedStreams, EveryFailedReadOrWriteIsReportedWithStatusTwo) {
   temp_dir dir;
-  std::string old_text, new_text;
-  for (int k = 0; k < 20000; ++k) {
-    old_text += "old " + std::to_string(k) + "\n";
-    new_text += "new " + std::to_string(k) + "\n";
-  }
-  write_file(dir / "old", old_text);
-  write_file(dir / "new", new_text);
+  write_long_pair(dir);
   write_file(dir / "a", "a\nb\nc\n");
   write_file(dir / "b", "a\nB\nc\n");
   for (const char* side : {"da", "db"}) {
