@@ -25,6 +25,8 @@ random_runs=${2:-3}
 shim=${3:-}
 ovarn=$stage/bin/ovarn
 command -v fiu-run >/dev/null || { echo "fault_injection: fiu-run missing (fiu-utils)" >&2; exit 2; }
+[ -n "$shim" ] ||
+  echo "fault_injection: no preload library given: stat, fstat, pipe, dup, dup2 and execv are not failed" >&2
 
 work=$(mktemp -d /tmp/ovarn-fiu.XXXXXX)
 trap 'rm -rf "$work"' EXIT
