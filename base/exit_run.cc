@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,11 @@ namespace {
 
 int first_output_error = 0;
 
+// Set by the first thread that ends the run. Both threads of a two-part
+// step may fail at once; the second waits for the first's exit rather than
+// check a standard output that the first has already closed.
+std::atomic<bool> run_ending{false};
+
 }  // namespace
 
 void flush_output() {
@@ -27,6 +33,9 @@ void output_failed() {
 }
 
 void exit_run() {
+  if (run_ending.exchange(true)) {
+    for (;;) pause();
+  }
   // A listing that did not reach its reader is no answer, whatever the
   // comparison found.
   if (const int error = finish_standard_output(first_output_error); error != 0) {
