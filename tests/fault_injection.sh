@@ -33,7 +33,7 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 2
 marker="fault-injection-input-$$-$RANDOM"
 
-# Inputs: a pair with changes of every kind, and two directories that hold
+# Inputs: pairs with changes of every kind, and two directories that hold
 # such a pair, identical files, a name on one side only and a subdirectory.
 for k in $(seq 1 3000); do
   echo "line $k"
@@ -43,6 +43,9 @@ for k in $(seq 1 3000); do
   if ((k % 89 == 0)); then echo "changed $k"; elif ((k % 101 != 0)); then echo "line $k"; fi
 done >new
 { echo "$marker"; cat old; } >stdin_old
+# A pair of some megabytes, which is loaded and verified on two threads.
+seq 1 120000 | sed 's/$/ of the larger pair/' >large_old
+sed -e '/7 of/s/$/ changed/' -e '/^5[0-9]*3 of/d' large_old >large_new
 for side in da db; do
   mkdir -p $side/sub
   cp old $side/same
@@ -53,7 +56,7 @@ cp new db/x
 echo "only here" >da/only
 
 scenarios=(
-  "old new" "-e old new" "-f old new" "-n old new" "-c old new" "-DX old new" "-t -c2 old new"
+  "old new" "large_old large_new" "-e old new" "-f old new" "-n old new" "-c old new" "-DX old new" "-t -c2 old new"
   "- new" "new -"
   "da db" "-l da db" "-r da db" "-e da db"
   "-h old new" "-h new -"
@@ -85,7 +88,7 @@ for i in "${!scenarios[@]}"; do
   true_out[$i]=$(listing)
 done
 
-status_one_messages='^(varn: files too big, try -h|varn: ran out of memory|(old|new|/tmp/d.....): .*)$'
+status_one_messages='^(varn: files too big, try -h|varn: ran out of memory|(old|new|large_old|large_new|/tmp/d.....): .*)$'
 failures=0
 declare -A table_runs table_clean table_reported
 verdict() {  # point, mode, scenario index, status
