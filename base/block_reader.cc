@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <cstring>
 
-block_reader make_block_reader(int fd, int64_t offset) {
+#include "base/exit_run.h"
+
+block_reader make_block_reader(int fd, int64_t offset, const char* path) {
   block_reader reader;
   reader.fd = fd;
+  reader.path = path;
   reader.bytes = table<unsigned char>(block_bytes + block_padding);
   // Only the padding after the bytes held is ever read unset; each refill
   // clears it again.
@@ -24,7 +27,8 @@ bool refill(block_reader& reader) {
   do {
     got = read(reader.fd, reader.bytes.data(), block_bytes);
   } while (got < 0 && errno == EINTR);
-  reader.end = got > 0 ? static_cast<size_t>(got) : 0;
+  if (got < 0) read_failed(reader.path);
+  reader.end = static_cast<size_t>(got);
   memset(reader.bytes.data() + reader.end, 0, block_padding);
   if (reader.end == 0) reader.met_end = true;
   return reader.end > 0;
@@ -41,8 +45,9 @@ bool fill_at(block_reader& reader, int64_t offset, size_t least) {
   do {
     got = pread(reader.fd, reader.bytes.data(), want, offset);
   } while (got < 0 && errno == EINTR);
+  if (got < 0) read_failed(reader.path);
   reader.start = offset;
   reader.pos = 0;
-  reader.end = got > 0 ? static_cast<size_t>(got) : 0;
+  reader.end = static_cast<size_t>(got);
   return reader.end > 0;
 }

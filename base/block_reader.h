@@ -17,6 +17,7 @@ constexpr size_t block_padding = 64;
 
 struct block_reader {
   int fd = -1;                 // borrowed: the reader never closes it
+  const char* path = "";       // the file's name, for a read error
   table<unsigned char> bytes;  // block_bytes + block_padding
   int64_t start = 0;           // the file offset of bytes[0]
   size_t pos = 0;              // the next byte to read
@@ -24,16 +25,18 @@ struct block_reader {
   bool met_end = false;        // a read found the end of the file
 };
 
-// A reader of fd whose first block is read from the descriptor's current
-// position, which is the file offset offset.
-block_reader make_block_reader(int fd, int64_t offset);
+// A reader of fd, the file path, whose first block is read from the
+// descriptor's current position, which is the file offset offset.
+block_reader make_block_reader(int fd, int64_t offset, const char* path);
 
-// Reads the next block from the descriptor's position; false at end of file
-// or on a read error, which end a file alike.
+// Reads the next block from the descriptor's position; false at end of
+// file. A read error is never taken for the end of the file: it ends the
+// run through read_failed with the reader's path.
 bool refill(block_reader& reader);
 
 // Holds the bytes from offset on, read with pread: at least least bytes
-// where the file has them. False when the file has no byte there.
+// where the file has them. False when the file has no byte there; a read
+// error ends the run as in refill.
 bool fill_at(block_reader& reader, int64_t offset, size_t least);
 
 // The next byte, or EOF.

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,10 +10,46 @@
 
 #include "base/messages.h"
 #include "base/run_state.h"
+#include "base/standard_streams.h"
+
+namespace {
+
+int first_output_error = 0;
+
+// Set by the first thread that ends the run. Both threads of a two-part
+// step may fail at once; the second waits for the first's exit rather than
+// check a standard output that the first has already closed.
+std::atomic<bool> run_ending{false};
+
+}  // namespace
+
+void flush_output() {
+  if (fflush(stdout) != 0 && first_output_error == 0) first_output_error = errno;
+}
+
+void output_failed() {
+  if (first_output_error == 0) first_output_error = errno;
+  exit_run();
+}
 
 void exit_run() {
+  if (run_ending.exchange(true)) {
+    for (;;) pause();
+  }
+  // A listing that did not reach its reader is no answer, whatever the
+  // comparison found.
+  if (const int error = finish_standard_output(first_output_error); error != 0) {
+    fprintf(stderr, msg_output_error, strerror(error));
+    state.exit_status = 2;
+  }
   if (state.temp_path[0] != '\0') unlink(state.temp_path);
   exit(state.exit_status);
+}
+
+void read_failed(const char* path) {
+  report_path_error(path);
+  state.exit_status = 2;
+  exit_run();
 }
 
 void files_too_big() {

@@ -5,9 +5,25 @@
 
 #include <cstdint>
 
-// Removes the spool file if this run made one and ends the process with
-// state.exit_status, flushing standard output.
+// Flushes and closes standard output, removes the spool file if this run
+// made one and ends the process with state.exit_status, or with 2 after
+// "varn: standard output: ..." when some of the output could not be written.
 [[noreturn]] void exit_run();
+
+// fflush of standard output that keeps the reason of a failure for the
+// report that exit_run makes: the C library may drop the bytes that could
+// not be written, and with them the error.
+void flush_output();
+
+// A write to standard output has just failed (errno tells why): the rest of
+// the listing would go the same way, so the run ends through exit_run,
+// which reports it.
+[[noreturn]] void output_failed();
+
+// Ends the run with 2 after "varn: " and the perror line for path: a read
+// (or a lookup) of a compared file failed, and what was read is not the
+// whole file.
+[[noreturn]] void read_failed(const char* path);
 
 // Ends the run with "varn: files too big, try -h": memory for the tables
 // cannot be had.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 
 namespace {
@@ -29,16 +30,21 @@ bool block_looks_like_text(const unsigned char* bytes, size_t count) {
 
 }  // namespace
 
-bool looks_like_text(FILE* stream) {
+bool looks_like_text(FILE* stream, bool* failed) {
   unsigned char bytes[kTestBytes];
   fseek(stream, 0, SEEK_SET);
   size_t count = fread(bytes, 1, kTestBytes, stream);
+  if (failed != nullptr) *failed = ferror(stream) != 0;
   return block_looks_like_text(bytes, count);
 }
 
-bool looks_like_text(int fd) {
+bool looks_like_text(int fd, bool* failed) {
   unsigned char bytes[kTestBytes];
   lseek(fd, 0, SEEK_SET);
-  ssize_t count = read(fd, bytes, kTestBytes);
+  ssize_t count;
+  do {
+    count = read(fd, bytes, kTestBytes);
+  } while (count < 0 && errno == EINTR);
+  if (failed != nullptr) *failed = count < 0;
   return block_looks_like_text(bytes, count < 0 ? 0 : static_cast<size_t>(count));
 }

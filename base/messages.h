@@ -15,6 +15,12 @@
 
 inline constexpr char msg_prefix[] = "varn: ";  // before a perror line
 
+// Standard input and output, which have no path for perror to name. A
+// failed write to standard output ends the run with 2 whatever was found,
+// and so does a failed read of standard input.
+inline constexpr char msg_output_error[] = "varn: standard output: %s\n";  // error text
+inline constexpr char msg_input_error[] = "varn: standard input: %s\n";    // error text
+
 inline constexpr char msg_files_too_big[] = "varn: files too big, try -h\n";
 inline constexpr char msg_ran_out_of_memory[] = "varn: ran out of memory\n";
 inline constexpr char msg_out_of_memory[] = "varn: out of memory\n";

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   line_tables tables;
   FILE* streams[2] = {open_or_die(argv[1]), open_or_die(argv[2])};
   for (int file = 0; file < 2; ++file) {
-    load_line_table(rules, file, streams[file], tables);
+    load_line_table(rules, file, streams[file], argv[file + 1], tables);
     fclose(streams[file]);
   }
   std::vector<int32_t> keys[2] = {sorted_keys(tables, 0), sorted_keys(tables, 1)};

@@ -100,6 +100,12 @@ owned_stream open_input(const char* path, table<char>& buffer) {
   return stream;
 }
 
+// A stream whose read stopped short: a read error is not the end of the
+// file, and neither answer of a test that read it would be true.
+void check_read(FILE* stream, const char* path) {
+  if (ferror(stream)) read_failed(path);
+}
+
 // Files of different sizes differ without a byte being read.
 bool same_bytes(FILE* first, FILE* second) {
   if (state.stat1.st_size != state.stat2.st_size) return false;
@@ -108,10 +114,20 @@ bool same_bytes(FILE* first, FILE* second) {
   for (;;) {
     size_t count1 = fread(block1, 1, kBlockBytes, first);
     size_t count2 = fread(block2, 1, kBlockBytes, second);
+    if (count1 < kBlockBytes) check_read(first, state.path1);
+    if (count2 < kBlockBytes) check_read(second, state.path2);
     if (count1 != count2) return false;
     if (count1 == 0) return true;
     if (memcmp(block1, block2, count1) != 0) return false;
   }
+}
+
+// The binary-content test of one file; a failed read ends the run.
+bool file_looks_like_text(FILE* stream, const char* path) {
+  bool failed = false;
+  const bool text = looks_like_text(stream, &failed);
+  if (failed) read_failed(path);
+  return text;
 }
 
 // Under the context format a pair without changes says so.
@@ -143,7 +159,8 @@ void compare_file_pair() {
   }
   state.exit_status = 1;  // every later stop ends with 1
 
-  if (!looks_like_text(first.get()) || !looks_like_text(second.get())) {
+  if (!file_looks_like_text(first.get(), state.path1) ||
+      !file_looks_like_text(second.get(), state.path2)) {
     printf("Binary files %s and %s differ\n", state.path1, state.path2);
     return;
   }
@@ -151,7 +168,8 @@ void compare_file_pair() {
   const line_rules rules = rules_of(options);
   line_tables tables;
   stage_hook("load");
-  load_line_tables(rules, first.get(), second.get(), tables);
+  const char* const paths[2] = {state.path1, state.path2};
+  load_line_tables(rules, first.get(), second.get(), paths, tables);
   first.reset();
   second.reset();
   match_result result = match_lines(rules, state.path1, state.path2, tables);

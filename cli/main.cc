@@ -8,6 +8,7 @@
 #include "base/messages.h"
 #include "base/run_options.h"
 #include "base/run_state.h"
+#include "base/standard_streams.h"
 #include "cli/compare_files.h"
 #include "cli/parse_options.h"
 #include "dircmp/compare_directories.h"
@@ -35,6 +36,7 @@ bool is_directory(const struct stat& status) { return S_ISDIR(status.st_mode); }
 
 int main(int argc, char** argv) {
   state.exit_status = 2;
+  hold_standard_descriptors();
   state.arg_vector = argv;
   tune_allocator();
 

@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "base/exit_run.h"
+#include "base/messages.h"
 #include "base/run_state.h"
 #include "port/system.h"
 
@@ -19,11 +20,35 @@ namespace {
 const char spool_template[] = "/tmp/dXXXXX";
 const int caught_signals[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
 
+// Signals whose default action ends the process without a core or with one;
+// the spool file must not outlive any of them. Those above end the run
+// through its exit status instead.
+const int fatal_signals[] = {SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,
+                             SIGUSR1, SIGSEGV, SIGUSR2, SIGALRM,   SIGXCPU, SIGVTALRM,
+                             SIGPROF, SIGSYS};
+
 // Only async-signal-safe calls: remove the spool file and end with the
 // current status.
 void exit_on_signal(int) {
   if (state.temp_path[0] != '\0') unlink(state.temp_path);
   _exit(state.exit_status);
+}
+
+// Removes the spool file, then lets the signal do what it would have done.
+void remove_and_resend(int signal_number) {
+  if (state.temp_path[0] != '\0') unlink(state.temp_path);
+  signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+// Only a signal that still has its default action is caught. One that the
+// run was started with ignored stays ignored (a pipe whose reader has gone
+// then fails the write, which is reported), and one that a sanitizer
+// handles keeps its handler.
+void catch_if_default(int signal_number, void (*handler)(int)) {
+  struct sigaction current;
+  if (sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+  signal(signal_number, handler);
 }
 
 // Replaces the trailing X characters of name with random letters and digits.
@@ -58,13 +83,51 @@ void block_caught_signals(int how) {
   sigset_t set;
   sigemptyset(&set);
   for (int s : caught_signals) sigaddset(&set, s);
+  for (int s : fatal_signals) sigaddset(&set, s);
   sigprocmask(how, &set, nullptr);
+}
+
+// Writes the whole block; a short write is followed by another, so that a
+// failure is told with the system's reason (a full disk, the file-size
+// limit) rather than none.
+bool write_all(int fd, const char* bytes, size_t count) {
+  while (count > 0) {
+    const ssize_t done = write(fd, bytes, count);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) {
+      if (done == 0) errno = ENOSPC;
+      return false;
+    }
+    bytes += done;
+    count -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+// Copies standard input into fd in blocks. A read error is not the end of
+// the input: the comparison would go on with part of it.
+void copy_stdin(int fd) {
+  char block[1024];
+  for (;;) {
+    ssize_t count = read(0, block, sizeof block);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      fprintf(stderr, msg_input_error, strerror(errno));
+      exit_run();
+    }
+    if (count == 0) return;
+    if (!write_all(fd, block, static_cast<size_t>(count))) {
+      report_path_error(state.temp_path);
+      exit_run();
+    }
+  }
 }
 
 }  // namespace
 
 char* spool_stdin() {
-  for (int s : caught_signals) signal(s, exit_on_signal);
+  for (int s : caught_signals) catch_if_default(s, exit_on_signal);
+  for (int s : fatal_signals) catch_if_default(s, remove_and_resend);
 
   // The path counts as ours only once the file exists, and a signal must not
   // see a file that is made but not yet recorded.
@@ -78,15 +141,7 @@ char* spool_stdin() {
     exit_run();
   }
 
-  char block[1024];
-  for (;;) {
-    ssize_t count = read(0, block, sizeof block);
-    if (count <= 0) break;
-    if (write(fd, block, count) != count) {
-      report_path_error(state.temp_path);
-      exit_run();
-    }
-  }
+  copy_stdin(fd);
   close(fd);
   return state.temp_path;
 }

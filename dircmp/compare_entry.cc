@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "base/exit_run.h"
 #include "base/looks_like_text.h"
 #include "base/owned_files.h"
 #include "base/run_options.h"
@@ -24,7 +26,17 @@ struct entry_pair {
   owned_fd fd2;
   struct stat stat1;
   struct stat stat2;
+  bool unreadable = false;  // a read failed and was reported: no answer
 };
+
+// A failed read of an entry is reported, and the entry gets no answer: what
+// was read is not the whole file.
+bool read_or_report(entry_pair& pair, bool failed, const char* path) {
+  if (!failed) return true;
+  report_path_error(path);
+  pair.unreadable = true;
+  return false;
+}
 
 // Both entry paths must fit their buffers before a name is copied there.
 bool place_entry_name(const char* name) {
@@ -54,26 +66,43 @@ bool stat_entry(const owned_fd& fd, const char* path, struct stat* status) {
 }
 
 // Equal sizes are checked first, so files of different sizes cost no read.
-bool same_regular_contents(const entry_pair& pair) {
+bool same_regular_contents(entry_pair& pair) {
   if (pair.stat1.st_size != pair.stat2.st_size) return false;
   char block1[BLOCK_SIZE];
   char block2[BLOCK_SIZE];
   for (;;) {
     const ssize_t n1 = read(pair.fd1.get(), block1, BLOCK_SIZE);
     const ssize_t n2 = read(pair.fd2.get(), block2, BLOCK_SIZE);
-    if (n1 < 0 || n2 < 0 || n1 != n2) return false;
+    if (!read_or_report(pair, n1 < 0, state.path1) || !read_or_report(pair, n2 < 0, state.path2))
+      return false;
+    if (n1 != n2) return false;
     if (n1 == 0) return true;
     if (memcmp(block1, block2, static_cast<size_t>(n1)) != 0) return false;
   }
 }
 
-bool are_identical(const entry_pair& pair) {
+bool are_identical(entry_pair& pair) {
   const mode_t type1 = pair.stat1.st_mode & S_IFMT;
   const mode_t type2 = pair.stat2.st_mode & S_IFMT;
   if (type1 != type2) return false;
   if (type1 == S_IFREG) return same_regular_contents(pair);
   // Special files of one type: the same when they stand for the same device.
   return pair.stat1.st_rdev == pair.stat2.st_rdev;
+}
+
+// The binary-content test of one entry, short-circuited as the pair's test
+// is: the second entry is read only when the first looks like text. A
+// directory against a file holds no bytes to test, as if it were empty.
+bool entry_looks_like_text(entry_pair& pair, int fd, const struct stat& status,
+                           const char* path) {
+  if (S_ISDIR(status.st_mode)) return true;
+  bool failed = false;
+  const bool text = looks_like_text(fd, &failed);
+  // Entries are opened without waiting: a FIFO with nothing in it yet has
+  // no bytes to test either.
+  if (failed && (errno == EAGAIN || errno == EWOULDBLOCK)) failed = false;
+  read_or_report(pair, failed, path);
+  return text;
 }
 
 void report_common_subdirectory(dir_entry& entry) {
@@ -129,11 +158,18 @@ void compare_entry(command_title& title, dir_entry& entry) {
     report_common_subdirectory(entry);
     return;
   }
-  if (are_identical(pair)) {
+  const bool identical = are_identical(pair);
+  if (pair.unreadable) return;
+  if (identical) {
     report_identical(entry);
     return;
   }
-  const bool text = looks_like_text(pair.fd1.get()) && looks_like_text(pair.fd2.get());
+  if (!entry_looks_like_text(pair, pair.fd1.get(), pair.stat1, state.path1)) {
+    if (!pair.unreadable) report_binary(entry);
+    return;
+  }
+  const bool text = entry_looks_like_text(pair, pair.fd2.get(), pair.stat2, state.path2);
+  if (pair.unreadable) return;
   // Both are closed before a child run starts.
   pair.fd1.close_now();
   pair.fd2.close_now();

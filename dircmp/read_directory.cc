@@ -45,8 +45,12 @@ dir_listing read_directory(const char* path) {
   dir_entry* listing = static_cast<dir_entry*>(malloc(sizeof(dir_entry)));
   if (listing == nullptr) ran_out_of_memory();
   size_t count = 0;
-  // The end of the directory and a read error both end the listing.
-  while (dirent* found = readdir(dir)) {
+  // A read error is not the end of the directory: a listing without some
+  // of its entries would report files as present on one side only.
+  for (;;) {
+    errno = 0;
+    dirent* found = readdir(dir);
+    if (found == nullptr) break;
     listing[count].flags = 0;
     listing[count].name = copy_entry_name(found->d_name);
     // Always room for one entry more than the listing holds: the terminator.
@@ -54,6 +58,10 @@ dir_listing read_directory(const char* path) {
     if (grown == nullptr) ran_out_of_memory();
     listing = static_cast<dir_entry*>(grown);
     ++count;
+  }
+  if (errno != 0) {
+    report_path_error(path);
+    exit_run();
   }
   listing[count].flags = 0;
   listing[count].name = nullptr;

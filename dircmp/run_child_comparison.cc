@@ -1,11 +1,13 @@
 #include "dircmp/run_child_comparison.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "build_paths.h"
 #include "base/exec_installed.h"
@@ -21,29 +23,42 @@ struct pager_pipe {
   int write_end;
 };
 
+[[noreturn]] void system_call_failed() {
+  fprintf(stderr, msg_system_error, strerror(errno));
+  exit_run();
+}
+
+// Both ends close themselves in the programs started, so that no end is
+// kept open by mistake and the pager always sees the end of its input.
 pager_pipe make_pager_pipe() {
   int fds[2];
-  if (pipe(fds) != 0) {
-    fprintf(stderr, msg_system_error, strerror(errno));
-    exit_run();
-  }
+  if (pipe(fds) != 0) system_call_failed();
+  for (int fd : fds) fcntl(fd, F_SETFD, FD_CLOEXEC);
   return pager_pipe{fds[0], fds[1]};
 }
 
+// In the parent a pipe end left open would keep the pager waiting for
+// more input, and this run waiting for the pager.
 void close_pipe(pager_pipe p) {
-  close(p.read_end);
-  close(p.write_end);
+  for (int fd : {p.read_end, p.write_end}) {
+    if (close(fd) != 0 && errno != EINTR) system_call_failed();
+  }
 }
 
-void start_pager(pager_pipe p, const char* pager_path, char* title) {
+// In a child: puts the pipe's end on fd. A child that cannot would read or
+// write the wrong file, so it ends instead.
+void take_pipe_end(int end, int fd) {
+  if (dup2(end, fd) < 0) system_call_failed();
+}
+
+pid_t start_pager(pager_pipe p, const char* pager_path, char* title) {
   const pid_t pid = fork();
   if (pid < 0) {
     fputs(msg_no_more_processes_pager, stderr);
     exit_run();
   }
-  if (pid > 0) return;
-  dup2(p.read_end, 0);
-  close_pipe(p);
+  if (pid > 0) return pid;
+  take_pipe_end(p.read_end, 0);
   char name[] = "pr";
   char header_option[] = "-h";
   char form_feed_option[] = "-f";
@@ -60,22 +75,19 @@ pid_t start_comparison(const pager_pipe* p, const char* program_path) {
     exit_run();
   }
   if (pid > 0) return pid;
-  if (p != nullptr) {
-    dup2(p->write_end, 1);
-    close_pipe(*p);
-  }
+  if (p != nullptr) take_pipe_end(p->write_end, 1);
   exec_installed(program_path, state.arg_vector);
   perror(program_path);
   exit_run();
 }
 
-// Waits until the comparison process has ended. A wait that cannot succeed
-// any more (no child left) ends the loop too.
-void wait_for(pid_t comparison) {
+// Waits until the process has ended. A wait that fails otherwise would let
+// this run print on while the child still prints, so it ends the run.
+void wait_for(pid_t child) {
   for (;;) {
-    const pid_t done = wait(nullptr);
-    if (done == comparison) return;
-    if (done < 0 && errno != EINTR) return;
+    const pid_t done = waitpid(child, nullptr, 0);
+    if (done == child) return;
+    if (done < 0 && errno != EINTR) system_call_failed();
   }
 }
 
@@ -94,7 +106,7 @@ void run_child_comparison(command_title* title) {
 
 void run_child_program(command_title* title, const char* program_path, const char* pager_path) {
   // Everything printed so far comes out before anything of the children.
-  fflush(stdout);
+  flush_output();
   if (title == nullptr) {
     wait_for(start_comparison(nullptr, program_path));
     wait_for_all();
@@ -102,10 +114,11 @@ void run_child_program(command_title* title, const char* program_path, const cha
   }
   complete_listing_title(*title, state.path1, state.path2);
   const pager_pipe p = make_pager_pipe();
-  start_pager(p, pager_path, title->listing_title);
+  const pid_t pager = start_pager(p, pager_path, title->listing_title);
   const pid_t comparison = start_comparison(&p, program_path);
   // The pager sees the end of its input once the comparison process is gone.
   close_pipe(p);
   wait_for(comparison);
+  wait_for(pager);
   wait_for_all();
 }

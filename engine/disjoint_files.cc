@@ -19,7 +19,7 @@ namespace {
 bool print_lines(const char* path, line_entry* table, int32_t lines) {
   const owned_fd file(open(path, O_RDONLY));
   if (!file.is_open()) return false;
-  block_reader reader = make_block_reader(file.get(), 0);
+  block_reader reader = make_block_reader(file.get(), 0, path);
   const uint32_t start = line_print_start();
   uint32_t value = start;
   int32_t line = 0;

@@ -44,9 +44,10 @@ void engine_test::load_pair(const std::string& old_text, const std::string& new_
   new_path_ = make_file(new_text);
   tables = line_tables{};
   for (int file = 0; file < 2; ++file) {
-    FILE* stream = fopen(file == 0 ? old_path_.c_str() : new_path_.c_str(), "r");
+    const char* path = file == 0 ? old_path_.c_str() : new_path_.c_str();
+    FILE* stream = fopen(path, "r");
     ASSERT_NE(stream, nullptr);
-    load_line_table(rules, file, stream, tables);
+    load_line_table(rules, file, stream, path, tables);
     fclose(stream);
   }
 }

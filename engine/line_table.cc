@@ -106,10 +106,10 @@ static_assert(block_padding >= kernel_padding);
 // block; a line that runs over the end of a block goes on in the next one,
 // through the byte-by-byte form of the hash. A last line without its
 // newline is dropped.
-void hash_all_lines(const line_rules& rules, hash_form form, int fd, table_fill& fill,
-                    mark_fill& marks) {
+void hash_all_lines(const line_rules& rules, hash_form form, int fd, const char* path,
+                    table_fill& fill, mark_fill& marks) {
   constexpr int kBlocksPerMark = 16;
-  block_reader reader = make_block_reader(fd, 0);
+  block_reader reader = make_block_reader(fd, 0, path);
   const hash_mode mode = mode_of(rules);
   const bool whole_runs = !mode.blank_modes && mode.map == identity_map;
   line_hash hash;
@@ -164,15 +164,15 @@ int32_t hash_next_line(const line_rules& rules, FILE* stream) {
   }
 }
 
-void load_line_table(const line_rules& rules, int file, FILE* stream, line_tables& tables,
-                     hash_form form) {
+void load_line_table(const line_rules& rules, int file, FILE* stream, const char* path,
+                     line_tables& tables, hash_form form) {
   // The whole file from its start, through the descriptor: whatever the
   // stream has buffered is passed over.
   const int fd = fileno(stream);
   lseek(fd, 0, SEEK_SET);
   table_fill fill{table<line_entry>(3)};
   mark_fill marks{table<line_mark>(1)};
-  hash_all_lines(rules, form, fd, fill, marks);
+  hash_all_lines(rules, form, fd, path, fill, marks);
   tables.line_marks[file] = std::move(marks.marks);
   tables.line_mark_count[file] = marks.count;
   // The table keeps exactly its lines and the three entries around them.
@@ -182,9 +182,9 @@ void load_line_table(const line_rules& rules, int file, FILE* stream, line_table
 }
 
 void load_line_tables(const line_rules& rules, FILE* old_stream, FILE* new_stream,
-                      line_tables& tables) {
+                      const char* const (&paths)[2], line_tables& tables) {
   run_both(
       worth_a_thread(old_stream, new_stream),
-      [&] { load_line_table(rules, 0, old_stream, tables); },
-      [&] { load_line_table(rules, 1, new_stream, tables); });
+      [&] { load_line_table(rules, 0, old_stream, paths[0], tables); },
+      [&] { load_line_table(rules, 1, new_stream, paths[1], tables); });
 }

@@ -36,13 +36,14 @@ struct line_tables {
 int32_t hash_next_line(const line_rules& rules, FILE* stream);
 
 // Reads the whole file from its start into tables.line_table[file], whole
-// lines under no option in form.
-void load_line_table(const line_rules& rules, int file, FILE* stream, line_tables& tables,
-                     hash_form form = best_hash_form());
+// lines under no option in form. path names the file when a read fails,
+// which ends the run.
+void load_line_table(const line_rules& rules, int file, FILE* stream, const char* path,
+                     line_tables& tables, hash_form form = best_hash_form());
 
 // Both tables, the old file's from old_stream and the new file's from
-// new_stream, loaded at the same time.
+// new_stream, loaded at the same time; paths name the two files.
 void load_line_tables(const line_rules& rules, FILE* old_stream, FILE* new_stream,
-                      line_tables& tables);
+                      const char* const (&paths)[2], line_tables& tables);
 
 #endif  // OVARN_ENGINE_LINE_TABLE_H_

@@ -118,10 +118,11 @@ TEST_F(line_table_test, LoadCountsOnlyFinishedLines) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    FILE* stream = fopen(make_file(c.text).c_str(), "r");
+    const std::string path = make_file(c.text);
+    FILE* stream = fopen(path.c_str(), "r");
     ASSERT_NE(stream, nullptr);
     getc(stream);  // loading rewinds first
-    load_line_table(rules, 1, stream, tables);
+    load_line_table(rules, 1, stream, path.c_str(), tables);
     fclose(stream);
     ASSERT_EQ(tables.line_count[1], static_cast<int32_t>(c.keys.size()));
     for (size_t j = 0; j < c.keys.size(); ++j)
@@ -166,7 +167,7 @@ TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
       for (int32_t hash; (hash = hash_next_line(rules, lines)) != 0;) expected.push_back(hash);
       fclose(lines);
       FILE* stream = fopen(path.c_str(), "r");
-      load_line_table(rules, 0, stream, tables, form);
+      load_line_table(rules, 0, stream, path.c_str(), tables, form);
       fclose(stream);
       ASSERT_EQ(tables.line_count[0], static_cast<int32_t>(expected.size()));
       for (size_t j = 0; j < expected.size(); ++j)

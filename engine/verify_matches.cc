@@ -290,9 +290,10 @@ void verify_part_of_pass(const verify_pass& pass, verify_part& part) {
 owned_fd open_input(const char* path) { return owned_fd(open(path, O_RDONLY)); }
 
 // The whole pass as one part, from the start of both files.
-void verify_whole_files(const verify_pass& pass, const owned_fd (&files)[2]) {
-  block_reader readers[2] = {make_block_reader(files[0].get(), 0),
-                             make_block_reader(files[1].get(), 0)};
+void verify_whole_files(const verify_pass& pass, const owned_fd (&files)[2],
+                        const char* const (&paths)[2]) {
+  block_reader readers[2] = {make_block_reader(files[0].get(), 0, paths[0]),
+                             make_block_reader(files[1].get(), 0, paths[1])};
   verify_part whole{1, pass.old_lines, 1, pass.new_lines, true, line_cursor{&readers[0], 0, 0},
                     line_cursor{&readers[1], 0, 0}};
   verify_part_of_pass(pass, whole);
@@ -345,16 +346,17 @@ int64_t start_second_part(verify_part& part, const pass_split& split) {
 // files cannot be opened, or when the files changed since they were loaded,
 // so that the parts do not meet: the caller then runs the whole pass again.
 bool verify_in_two_parts(const verify_pass& pass, const pass_split& split,
-                         const owned_fd (&files)[2], const char* old_path, const char* new_path) {
-  const owned_fd second_files[2] = {open_input(old_path), open_input(new_path)};
+                         const owned_fd (&files)[2], const char* const (&paths)[2]) {
+  const owned_fd second_files[2] = {open_input(paths[0]), open_input(paths[1])};
   bool seeked = second_files[0].is_open() && second_files[1].is_open() &&
                 lseek(second_files[0].get(), split.old_mark.offset, SEEK_SET) >= 0 &&
                 lseek(second_files[1].get(), split.new_mark.offset, SEEK_SET) >= 0;
   if (!seeked) return false;
   block_reader readers[2][2] = {
-      {make_block_reader(files[0].get(), 0), make_block_reader(files[1].get(), 0)},
-      {make_block_reader(second_files[0].get(), split.old_mark.offset),
-       make_block_reader(second_files[1].get(), split.new_mark.offset)}};
+      {make_block_reader(files[0].get(), 0, paths[0]),
+       make_block_reader(files[1].get(), 0, paths[1])},
+      {make_block_reader(second_files[0].get(), split.old_mark.offset, paths[0]),
+       make_block_reader(second_files[1].get(), split.new_mark.offset, paths[1])}};
   const int32_t first_lines = split.old_mark.lines_before;
   verify_part first{1,
                     first_lines,
@@ -410,12 +412,12 @@ void verify_matches(const line_rules& rules, const char* old_path, const char* n
   pass.new_offsets[0] = 0;
   pass_split split;
   bool split_tried = find_split(pass, tables, &split);
-  if (!split_tried || !verify_in_two_parts(pass, split, files, old_path, new_path)) {
+  if (!split_tried || !verify_in_two_parts(pass, split, files, paths)) {
     if (split_tried) {
       stage_hook("verify-again");
       // From the start of both files again.
       for (const owned_fd& file : files) lseek(file.get(), 0, SEEK_SET);
     }
-    verify_whole_files(pass, files);
+    verify_whole_files(pass, files, paths);
   }
 }

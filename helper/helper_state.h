@@ -7,6 +7,7 @@
 #define OVARN_HELPER_HELPER_STATE_H_
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 #include "helper/line_source.h"
@@ -27,13 +28,20 @@ inline constexpr int HELPER_SAME = 0;
 inline constexpr int HELPER_CHANGED = 1;
 inline constexpr int HELPER_TROUBLE = 2;
 
+// Slot buffers come from malloc: the C++ runtime ends the process when it
+// has no memory even for a nothrow new, and a window that cannot be had must
+// end the run with its message.
+struct slot_freer {
+  void operator()(char* slot) const { std::free(slot); }
+};
+
 // The lines held of one file: slot k holds line first_line + k for k below
 // stored_count. A slot's buffer is allocated the first time it is filled and
 // then reused until the window goes.
 struct line_window {
   std::int64_t first_line = 1;
   std::int32_t stored_count = 0;
-  std::unique_ptr<char[]> slots[WINDOW_LINES];
+  std::unique_ptr<char[], slot_freer> slots[WINDOW_LINES];
   std::int32_t lengths[WINDOW_LINES] = {};  // bytes of the line in each slot
   line_source source;
   const char* name = "";  // the path opened, for a read-error message

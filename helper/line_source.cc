@@ -19,6 +19,7 @@ bool refill(line_source& s) {
   s.len = got > 0 ? static_cast<std::size_t>(got) : 0;
   s.ended = got == 0;
   s.failed = got < 0;
+  if (s.failed) s.error = errno;
   return got > 0;
 }
 

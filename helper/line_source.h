@@ -15,6 +15,7 @@ struct line_source {
   std::size_t len = 0;   // bytes held in block
   bool ended = false;    // a read has met the end of the file
   bool failed = false;   // a read has failed
+  int error = 0;         // the errno of the failed read
   char block[64 * 1024];
 
   line_source() = default;

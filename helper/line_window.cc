@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <cstdlib>
 
 #include "helper/resync.h"
 
@@ -13,17 +13,27 @@ bool helper_fail(const char* text, const char* detail) {
 
 namespace {
 
+// "varnh: " and the perror line for the window's file; standard input has no
+// path to name.
+bool read_failure(const line_window& w) {
+  const char* error = std::strerror(w.source.error);
+  if (std::strcmp(w.name, "-") == 0) return helper_fail("standard input: ", error);
+  char detail[256];
+  std::snprintf(detail, sizeof detail, ": %s", error);
+  return helper_fail(w.name, detail);
+}
+
 // Reads the next line of the window's source into slot k, or gives an empty
 // text at the end of the file. A read error is not taken for the end of the
 // file: the listing would claim that the rest of the file had gone.
 bool read_next_line(helper_state& state, line_window& w, std::string_view& text) {
   const int k = w.stored_count;
   if (w.slots[k] == nullptr) {
-    w.slots[k].reset(new (std::nothrow) char[SLOT_BYTES]);
+    w.slots[k].reset(static_cast<char*>(std::malloc(SLOT_BYTES)));
     if (w.slots[k] == nullptr) return resync_failure(state);
   }
   const std::size_t length = read_source_line(w.source, w.slots[k].get(), LINE_LIMIT);
-  if (w.source.failed) return helper_fail("can't read ", w.name);
+  if (w.source.failed) return read_failure(w);
   text = {};
   if (length == 0) return true;
   w.lengths[k] = static_cast<std::int32_t>(length);

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -149,7 +151,7 @@ TEST(GetLine, ReadErrorIsNotTheEndOfTheFile) {
   testing::internal::CaptureStderr();
   std::string_view text;
   EXPECT_FALSE(get_line(state, 0, 1, text));
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "varnh: can't read /\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "varnh: /: " + std::string(strerror(EISDIR)) + "\n");
 }
 
 TEST(HelperFail, WritesTextAndDetail) {

@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "helper/line_window.h"
 
@@ -20,12 +20,13 @@ const char* last_component(const char* path) {
 namespace {
 
 // Writes dir/name into the window's buffer. A path that would not fit is
-// reported in full, never cut, and nothing is written past the buffer.
+// reported in full, never cut, and nothing is written past the buffer. No
+// memory is taken: a run short of it still gets its message.
 bool join_into_window(line_window& w, const char* dir, const char* name) {
-  const std::string joined = std::string(dir) + "/" + name;
-  if (joined.size() >= sizeof w.joined_path) return helper_fail("can't open", joined.c_str());
-  std::memcpy(w.joined_path, joined.c_str(), joined.size() + 1);
-  return true;
+  const int length = std::snprintf(w.joined_path, sizeof w.joined_path, "%s/%s", dir, name);
+  if (length >= 0 && static_cast<std::size_t>(length) < sizeof w.joined_path) return true;
+  std::fprintf(stderr, "varnh: can't open%s/%s\n", dir, name);
+  return false;
 }
 
 }  // namespace

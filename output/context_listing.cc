@@ -6,16 +6,17 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/exit_run.h"
 #include "output/print_range.h"
 
 namespace {
 
-// ctime of the file's modification time; the epoch when it cannot be looked
-// up (the file was read moments before, so this is only a fallback).
+// ctime of the file's modification time. A file that cannot be looked up
+// any more ends the run: a header with a made-up time is no true listing.
 const char* modification_time(const char* path) {
   struct stat status = {};
-  time_t when = 0;
-  if (stat(path, &status) == 0) when = status.st_mtime;
+  if (stat(path, &status) != 0) read_failed(path);
+  const time_t when = status.st_mtime;
   const char* text = ctime(&when);
   return text != nullptr ? text : "\n";
 }

@@ -10,6 +10,22 @@ namespace {
 
 constexpr size_t kStageBytes = size_t{1} << 16;
 
+// Bytes of the listing that bypass the stream's buffer: a failure is caught
+// where it happens, while its reason is still known.
+void write_out(const void* bytes, size_t count) {
+  if (write_block(bytes, count, stdout) != count) output_failed();
+}
+
+const char* path_of(const line_output& out, int file) {
+  return file == 0 ? out.request->path1 : out.request->path2;
+}
+
+// A stream that stopped short of the bytes asked for: a read error is not
+// the end of the file.
+void check_stream(const line_output& out, int file) {
+  if (ferror(out.input_streams[file].get())) read_failed(path_of(out, file));
+}
+
 // Moves the stream to offset, without a seek when it already stands there,
 // so that consecutive lines are read through one stream buffer.
 void seek_to(line_output& out, int file, int64_t offset) {
@@ -26,8 +42,8 @@ void copy_bytes(line_output& out, int file, int64_t count) {
   while (count > 0) {
     size_t want = static_cast<size_t>(std::min<int64_t>(count, sizeof block));
     size_t got = fread(block, 1, want, stream);
-    if (got == 0) return;
-    fwrite(block, 1, got, stdout);
+    if (got == 0) return check_stream(out, file);
+    write_out(block, got);
     out.stream_offset[file] += static_cast<int64_t>(got);
     count -= static_cast<int64_t>(got);
   }
@@ -46,7 +62,7 @@ const char* bytes_at(line_output& out, int file, int64_t offset, int64_t end, si
 }
 
 void flush_stage(line_output& out) {
-  if (out.staged > 0) write_block(out.stage.data(), out.staged, stdout);
+  if (out.staged > 0) write_out(out.stage.data(), out.staged);
   out.staged = 0;
 }
 
@@ -57,7 +73,7 @@ void stage_bytes(line_output& out, const char* bytes, size_t count) {
   if (count > kStageBytes - out.staged) {
     flush_stage(out);
     if (count > kStageBytes) {
-      write_block(bytes, count, stdout);
+      write_out(bytes, count);
       return;
     }
   }
@@ -98,7 +114,7 @@ void copy_bytes_expanding_tabs(line_output& out, int file, int64_t count) {
   int64_t column = 0;
   for (; count > 0; --count) {
     int ch = getc_unlocked(stream);
-    if (ch == EOF) return;
+    if (ch == EOF) return check_stream(out, file);
     ++out.stream_offset[file];
     if (ch == '\t') {
       do {
@@ -150,7 +166,7 @@ void start_line_output(line_output& out, const print_request& request) {
       exit_run();
     }
     out.stream_offset[file] = 0;
-    out.windows[file] = make_block_reader(fileno(out.input_streams[file].get()), 0);
+    out.windows[file] = make_block_reader(fileno(out.input_streams[file].get()), 0, paths[file]);
   }
   out.stage = table<char>(kStageBytes);
   out.staged = 0;
@@ -188,5 +204,6 @@ void copy_rest_of_old_file(line_output& out) {
   char block[65536];
   size_t got;
   while ((got = fread(block, 1, sizeof block, out.input_streams[0].get())) > 0)
-    fwrite(block, 1, got, stdout);
+    write_out(block, got);
+  check_stream(out, 0);
 }

@@ -10,12 +10,14 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -245,17 +247,56 @@ TEST(LongPaths, TitleLongerThanItsBufferIsCutForThePager) {
   EXPECT_NE(r.out.find("1c1\n< one\n---\n> two\n"), std::string::npos) << r.out.substr(0, 400);
 }
 
-// --- output to a closed pipe ---------------------------------------------
+// --- standard streams that fail --------------------------------------------
 
-struct pipe_run {
-  int status = -1;  // exit status, or 128 + signal number
-  bool timed_out = false;
+enum class out_to { dev_null, dev_full, closed, reader_gone };
+enum class in_from { file, closed };
+
+// How a run's standard streams are set up: input from a file (or a
+// directory, whose reads fail with EISDIR) or closed; output to /dev/null,
+// /dev/full, nowhere, or a pipe whose reader has gone; SIGPIPE at its
+// default action or ignored; a file-size limit in bytes (0 for none).
+struct stream_setup {
+  out_to out = out_to::dev_null;
+  in_from in = in_from::file;
+  std::string input = "/dev/null";
+  bool ignore_sigpipe = false;
+  long size_limit = 0;
 };
 
-// Runs program with its standard output on a pipe whose reading end is
-// already closed, standard input from input_path and standard error thrown
-// away.
-pipe_run run_into_closed_pipe(const run_request& request, const std::string& input_path) {
+struct faulted_run {
+  int status = -1;  // exit status, or 128 + signal number
+  bool timed_out = false;
+  std::string err;
+};
+
+// Sets up the child's descriptors 0, 1 and 2 as setup says, standard error
+// to err_path. Returns false when something could not be opened.
+bool set_up_streams(const stream_setup& setup, int pipe_write_end, const std::string& err_path) {
+  const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int in = open(setup.input.c_str(), O_RDONLY);
+  const char* device = setup.out == out_to::dev_full ? "/dev/full" : "/dev/null";
+  const int out = setup.out == out_to::reader_gone ? pipe_write_end : open(device, O_WRONLY);
+  if (err < 0 || in < 0 || out < 0) return false;
+  dup2(in, 0);
+  dup2(out, 1);
+  dup2(err, 2);
+  for (int fd : {in, out, err, pipe_write_end})
+    if (fd > 2) close(fd);
+  if (setup.in == in_from::closed) close(0);
+  if (setup.out == out_to::closed) close(1);
+  signal(SIGPIPE, setup.ignore_sigpipe ? SIG_IGN : SIG_DFL);
+  if (setup.size_limit > 0) {
+    const rlimit limit{static_cast<rlim_t>(setup.size_limit), static_cast<rlim_t>(setup.size_limit)};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  return true;
+}
+
+faulted_run run_faulted(const run_request& plain, const stream_setup& setup) {
+  const run_request request = through_emulator(plain);
+  temp_dir scratch;
+  const std::string err_path = scratch / "err";
   int ends[2];
   if (pipe(ends) != 0) return {};
   close(ends[0]);
@@ -265,18 +306,13 @@ pipe_run run_into_closed_pipe(const run_request& request, const std::string& inp
   argv.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
-    const int in = open(input_path.c_str(), O_RDONLY);
-    const int err = open("/dev/null", O_WRONLY);
-    if (in < 0 || err < 0) _exit(127);
-    dup2(in, 0);
-    dup2(ends[1], 1);
-    dup2(err, 2);
-    signal(SIGPIPE, SIG_DFL);
+    if (!request.cwd.empty() && chdir(request.cwd.c_str()) != 0) _exit(127);
+    if (!set_up_streams(setup, ends[1], err_path)) _exit(127);
     execv(request.path.c_str(), argv.data());
     _exit(127);
   }
   close(ends[1]);
-  pipe_run result;
+  faulted_run result;
   int wstatus = 0;
   const time_t deadline = time(nullptr) + 60;
   for (;;) {
@@ -292,11 +328,13 @@ pipe_run run_into_closed_pipe(const run_request& request, const std::string& inp
     usleep(5000);
   }
   result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  result.err = read_file(err_path);
   return result;
 }
 
-TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
-  temp_dir dir;
+// old and new: 20000 lines each, no line in common, so that the listing is
+// larger than a pipe holds.
+void write_long_pair(const temp_dir& dir) {
   std::string old_text, new_text;
   for (int k = 0; k < 20000; ++k) {
     old_text += "old " + std::to_string(k) + "\n";
@@ -304,6 +342,11 @@ TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
   }
   write_file(dir / "old", old_text);
   write_file(dir / "new", new_text);
+}
+
+TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
+  temp_dir dir;
+  write_long_pair(dir);
   write_file(dir / "small_old", "a\n");
   write_file(dir / "small_new", "b\n");
   write_file(dir / "empty", "");
@@ -329,13 +372,123 @@ TEST(ClosedPipe, OutputNobodyReadsEndsTheRun) {
   const std::string before = spool_files_snapshot();
   for (const auto& c : cases) {
     const std::string arg0 = c.program == ovarnh_path() ? "varnh" : "ovarn";
-    const pipe_run r = run_into_closed_pipe(checked_request(c.program, arg0, c.args), c.input);
+    stream_setup setup;
+    setup.out = out_to::reader_gone;
+    setup.input = c.input;
+    const faulted_run r = run_faulted(checked_request(c.program, arg0, c.args), setup);
     const std::string shown = ::testing::PrintToString(c.args);
     ASSERT_FALSE(r.timed_out) << shown;
     if (under_valgrind() && r.status == kValgrindErrorStatus) ADD_FAILURE() << "valgrind: " << shown;
     EXPECT_EQ(r.status, c.status) << shown;
   }
   EXPECT_EQ(spool_files_snapshot(), before);
+}
+
+// Writes that fail and reads that fail are never an answer: each run says
+// what failed, ends with 2 whatever it found, and leaves no spool file.
+TEST(FailedStreams, EveryFailedReadOrWriteIsReportedWithStatusTwo) {
+  temp_dir dir;
+  write_long_pair(dir);
+  write_file(dir / "a", "a\nb\nc\n");
+  write_file(dir / "b", "a\nB\nc\n");
+  for (const char* side : {"da", "db"}) {
+    make_dir(dir / side);
+    write_file(dir / side + "/x", std::string(side) + "\n");
+    write_file(dir / side + "/same", "same\n");
+  }
+  write_file(dir / "da/only", "only\n");
+
+  const std::string full = "varn: standard output: " + error_text(ENOSPC) + "\n";
+  const std::string bad_out = "varn: standard output: " + error_text(EBADF) + "\n";
+  const std::string bad_in = "varn: standard input: " + error_text(EBADF) + "\n";
+  const std::string dir_in = "varn: standard input: " + error_text(EISDIR) + "\n";
+  const std::string piped = "varn: standard output: " + error_text(EPIPE) + "\n";
+  const std::string helper = "varnh: standard ";
+  const std::string too_large = ": " + error_text(EFBIG) + "\n";
+
+  stream_setup to_full, out_closed, reader_gone, in_dir, in_closed, size_limit;
+  to_full.out = out_to::dev_full;
+  to_full.input = dir / "b";
+  out_closed.out = out_to::closed;
+  out_closed.input = dir / "b";
+  reader_gone.out = out_to::reader_gone;
+  reader_gone.ignore_sigpipe = true;
+  reader_gone.input = dir / "old";
+  in_dir.input = dir.path();
+  in_closed.in = in_from::closed;
+  size_limit.size_limit = 64 * 1024;
+  size_limit.input = dir / "new";
+
+  struct stream_case {
+    args_list args;
+    stream_setup setup;
+    std::string err;  // regular expression the whole of standard error matches
+  };
+  const stream_case cases[] = {
+      // A full disk, in every format, in directory mode and under -h.
+      {{"a", "b"}, to_full, full},
+      {{"-e", "a", "b"}, to_full, full},
+      {{"-f", "a", "b"}, to_full, full},
+      {{"-n", "a", "b"}, to_full, full},
+      {{"-c", "a", "b"}, to_full, full},
+      {{"-DX", "a", "b"}, to_full, full},
+      {{"-e", "old", "new"}, to_full, full},
+      {{"-", "a"}, to_full, full},
+      {{"-h", "a", "b"}, to_full, helper + "output: " + error_text(ENOSPC) + "\n"},
+      // Each child run reports its own output, the directory run its own
+      // last; pr reports in its own words.
+      {{"da", "db"}, to_full, "(" + full + ")+"},
+      {{"-l", "da", "db"}, to_full, "(pr: .*\n|" + full + ")*" + full},
+      // Standard output closed: no file of the run takes its place.
+      {{"a", "b"}, out_closed, bad_out},
+      {{"-", "a"}, out_closed, bad_out},
+      {{"da", "db"}, out_closed, "(" + bad_out + ")+"},
+      {{"-h", "a", "b"}, out_closed, helper + "output: " + error_text(EBADF) + "\n"},
+      // A reader that has gone while SIGPIPE is ignored.
+      {{"old", "new"}, reader_gone, piped},
+      {{"-c", "old", "new"}, reader_gone, piped},
+      {{"new", "-"}, reader_gone, piped},
+      // Standard input that cannot be read, "-" first and second.
+      {{"-", "b"}, in_dir, dir_in},
+      {{"a", "-"}, in_dir, dir_in},
+      {{"-", "b"}, in_closed, bad_in},
+      {{"a", "-"}, in_closed, bad_in},
+      {{"-h", "a", "-"}, in_dir, helper + "input: " + error_text(EISDIR) + "\n"},
+      {{"-h", "a", "-"}, in_closed, helper + "input: " + error_text(EBADF) + "\n"},
+      // Under -h a first "-" is an option group.
+      {{"-h", "-", "b"}, in_closed, "varnh: must have 2 file arguments\n"},
+      // The spool file meets the file-size limit: its write fails.
+      {{"-", "old"}, size_limit, "varn: /tmp/d[A-Za-z0-9]{5}" + too_large},
+      {{"old", "-"}, size_limit, "varn: /tmp/d[A-Za-z0-9]{5}" + too_large},
+  };
+  const std::string before = spool_files_snapshot();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args) + " on input " + c.setup.input);
+    run_request request = checked_request(ovarn_path(), "ovarn", c.args);
+    request.cwd = dir.path();
+    const bool execs = c.args[0] == "-h" || c.args.back() == "db";
+    if (execs && programs_emulated()) continue;
+    const faulted_run r = run_faulted(request, c.setup);
+    ASSERT_FALSE(r.timed_out);
+    EXPECT_TRUE(std::regex_match(r.err, std::regex(c.err))) << r.err;
+    EXPECT_EQ(r.status, 2);
+  }
+  EXPECT_EQ(spool_files_snapshot(), before);
+}
+
+// A file whose every read fails (as on a failing disk) is not an empty file.
+TEST(FailedStreams, FileThatCannotBeReadIsNotEmpty) {
+  const std::string failing = "/proc/self/mem";
+  if (access(failing.c_str(), R_OK) != 0) GTEST_SKIP() << "no " << failing;
+  temp_dir dir;
+  write_file(dir / "text", "text\n");
+  run_result r = checked_ovarn({failing, dir / "text"});
+  EXPECT_EQ(r.err, "varn: " + failing + ": " + error_text(EIO) + "\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.status, 2);
+  r = checked_ovarnh({dir / "text", failing});
+  EXPECT_EQ(r.err, "varnh: " + failing + ": " + error_text(EIO) + "\n");
+  EXPECT_EQ(r.status, 2);
 }
 
 }  // namespace

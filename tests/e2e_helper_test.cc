@@ -2,6 +2,7 @@
 // (argument zero "varnh") and through ovarn -h, on real files and pipes.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -288,7 +289,7 @@ TEST(HelperOperands, UnreadableFileIsNotTakenForAnEmptyOne) {
   write_file(dir / "y", "y\n");
   const run_result r = run_ovarnh({"d", "y"}, "", dir.path());
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "varnh: can't read d/y\n");
+  EXPECT_EQ(r.err, "varnh: d/y: " + error_text(EISDIR) + "\n");
   EXPECT_EQ(r.status, 2);
 }
 
