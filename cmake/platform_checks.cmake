@@ -4,6 +4,25 @@
 include(CheckSymbolExists)
 include(CheckCXXSourceCompiles)
 
+# Files past 4 GiB everywhere: every stat, open, lseek, pread and fseeko
+# takes a 64-bit off_t. A 32-bit glibc system gives one only when asked
+# (_FILE_OFFSET_BITS=64); the other systems give one as they are.
+set(OVARN_OFF_T_CHECK [=[
+  #include <sys/types.h>
+  static_assert(sizeof(off_t) >= 8, "32-bit file offsets");
+  int main() { return 0; }
+]=])
+check_cxx_source_compiles("${OVARN_OFF_T_CHECK}" HAVE_WIDE_OFF_T)
+if(NOT HAVE_WIDE_OFF_T)
+  set(CMAKE_REQUIRED_DEFINITIONS -D_FILE_OFFSET_BITS=64)
+  check_cxx_source_compiles("${OVARN_OFF_T_CHECK}" HAVE_WIDE_OFF_T_ASKED)
+  unset(CMAKE_REQUIRED_DEFINITIONS)
+  if(NOT HAVE_WIDE_OFF_T_ASKED)
+    message(FATAL_ERROR "this system offers no 64-bit off_t: files past 2 GiB could not be read")
+  endif()
+  add_compile_definitions(_FILE_OFFSET_BITS=64)
+endif()
+
 set(OVARN_CHECKS MREMAP MADV_HUGEPAGE MALLOPT GETRANDOM GETENTROPY FWRITE_UNLOCKED X86_VECTORS
     X86_64_VECTORS WIDE_SUM)
 if(OVARN_PORTABLE)
