@@ -17,9 +17,10 @@
 // limit leaves 64 bytes for each byte of both files and a gigabyte besides:
 // far more than the tables made on two threads hold (eight bytes a line,
 // twice that while a table grows, and every line at least one byte).
-// The sizes are those of the operands the run looked up.
+// The sizes are those of the operands the run looked up. A 32-bit process's
+// whole address space counts as such a limit.
 inline bool address_space_fits_a_thread() {
-  uint64_t least = UINT64_MAX;
+  uint64_t least = sizeof(void*) < sizeof(uint64_t) ? uint64_t{SIZE_MAX} : UINT64_MAX;
   for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
     struct rlimit limit;
     if (getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&

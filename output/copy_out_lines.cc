@@ -55,8 +55,10 @@ void copy_bytes(line_output& out, int file, int64_t count) {
 // around them.
 const char* bytes_at(line_output& out, int file, int64_t offset, int64_t end, size_t* length) {
   block_reader& w = out.windows[file];
-  if (!fill_at(w, offset, static_cast<size_t>(std::max<int64_t>(end - offset, 0))))
-    return nullptr;
+  // Clamped before it is narrowed: on a 32-bit system a line may be longer
+  // than size_t counts.
+  const int64_t least = std::clamp<int64_t>(end - offset, 0, static_cast<int64_t>(block_bytes));
+  if (!fill_at(w, offset, static_cast<size_t>(least))) return nullptr;
   *length = w.end - w.pos;
   return reinterpret_cast<const char*>(w.bytes.data() + w.pos);
 }

@@ -1,5 +1,6 @@
 // The one processor probe. Vector code runs only where the build has it
-// (x86-64, not the portable build) and the processor has the instructions.
+// (x86, AVX-512 on x86-64 only; not the portable build) and the processor
+// has the instructions.
 #ifndef OVARN_PORT_CPU_H_
 #define OVARN_PORT_CPU_H_
 

@@ -50,12 +50,16 @@ __attribute__((target("avx2"))) inline __m256i shifted_run(__m128i run) {
   return _mm256_add_epi32(low, high);
 }
 
+// Added up in the vector and stored: 32-bit x86 has no move of a 64-bit
+// lane into a general register.
 __attribute__((target("avx2"))) inline uint64_t lane_total(__m256i lanes) {
   __m256i wide = _mm256_add_epi64(_mm256_cvtepu32_epi64(_mm256_castsi256_si128(lanes)),
                                   _mm256_cvtepu32_epi64(_mm256_extracti128_si256(lanes, 1)));
   __m128i half = _mm_add_epi64(_mm256_castsi256_si128(wide), _mm256_extracti128_si256(wide, 1));
-  return static_cast<uint64_t>(_mm_cvtsi128_si64(half)) +
-         static_cast<uint64_t>(_mm_extract_epi64(half, 1));
+  uint64_t total;
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(&total),
+                   _mm_add_epi64(half, _mm_unpackhi_epi64(half, half)));
+  return total;
 }
 
 // The sum of the line [p, newline). A lane takes at most 2 x 255 << 15 a
@@ -106,6 +110,7 @@ __attribute__((target("avx2,bmi"))) int32_t hash_whole_lines_vector(const unsign
   return count;
 }
 
+#if OVARN_HAVE_X86_64_VECTORS
 // GCC 12 takes the unset operands inside its own 512-bit intrinsics for
 // values that may be used uninitialized.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -157,7 +162,8 @@ __attribute__((target("avx512f,avx512bw,bmi"))) int32_t hash_whole_lines_wide(
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
-#endif
+#endif  // OVARN_HAVE_X86_64_VECTORS
+#endif  // OVARN_HAVE_X86_VECTORS
 
 }  // namespace
 
@@ -178,8 +184,10 @@ hash_form best_hash_form() {
 
 int32_t hash_whole_lines(hash_form form, const unsigned char* p, const unsigned char* end,
                          int32_t* keys, size_t stride, const unsigned char** rest) {
-#if OVARN_HAVE_X86_VECTORS
+#if OVARN_HAVE_X86_64_VECTORS
   if (form == hash_form::wide_vector) return hash_whole_lines_wide(p, end, keys, stride, rest);
+#endif
+#if OVARN_HAVE_X86_VECTORS
   if (form == hash_form::vector) return hash_whole_lines_vector(p, end, keys, stride, rest);
 #else
   (void)form;
@@ -301,8 +309,9 @@ int32_t pass_equal_lines(const line_run& old_run, const line_run& new_run, const
 }
 
 int32_t count_below_16(const int32_t* first, int32_t y) {
-#if OVARN_HAVE_X86_VECTORS
-  // SSE2 belongs to every x86-64 processor: no probe.
+#if OVARN_HAVE_X86_64_VECTORS
+  // SSE2 belongs to every x86-64 processor: no probe. A 32-bit x86 one may
+  // lack it, and a probe here would cost more than the vector saves.
   const __m128i bound = _mm_set1_epi32(y);
   int mask = 0;
   for (int j = 0; j < 4; ++j) {
@@ -349,6 +358,7 @@ uint32_t fnv_bytes(uint32_t hash, const unsigned char* p, const unsigned char* e
 #if OVARN_HAVE_X86_VECTORS
 __attribute__((target("sse4.2"))) uint32_t crc_bytes(uint32_t crc, const unsigned char* p,
                                                       const unsigned char* end) {
+#if OVARN_HAVE_X86_64_VECTORS
   uint64_t wide = crc;
   for (; end - p >= 8; p += 8) {
     uint64_t word;
@@ -356,6 +366,15 @@ __attribute__((target("sse4.2"))) uint32_t crc_bytes(uint32_t crc, const unsigne
     wide = _mm_crc32_u64(wide, word);
   }
   auto narrow = static_cast<uint32_t>(wide);
+#else
+  // 32-bit x86 takes 32-bit words; the CRC is the same.
+  uint32_t narrow = crc;
+  for (; end - p >= 4; p += 4) {
+    uint32_t word;
+    memcpy(&word, p, 4);
+    narrow = _mm_crc32_u32(narrow, word);
+  }
+#endif
   for (; p < end; ++p) narrow = _mm_crc32_u8(narrow, *p);
   return narrow;
 }

@@ -11,6 +11,9 @@
 #endif
 
 void* map_huge_aligned(uint64_t length, uint64_t align) {
+  // On a 32-bit system a table may need more than the address space holds;
+  // its length would wrap in mmap's size_t.
+  if (length > SIZE_MAX - align) return nullptr;
   void* wide = mmap(nullptr, length + align, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
                     -1, 0);
   if (wide == MAP_FAILED) return nullptr;

@@ -7,7 +7,8 @@
 #include <cstdint>
 
 // A mapping of length bytes that starts on a multiple of align (a power of
-// two), marked for huge pages where the system has them; null on failure.
+// two), marked for huge pages where the system has them; null on failure,
+// and for a length beyond the address space.
 void* map_huge_aligned(uint64_t length, uint64_t align);
 void unmap_pages(void* start, uint64_t length);
 
