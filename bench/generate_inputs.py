@@ -21,6 +21,14 @@ Layout of the work directory:
   trees/a, trees/b              identical trees, 5,000 files of about 10 KB
   trees/c                       trees/b with 100 files edited (the others
                                 are hard links to trees/b)
+  dense2_50k, dense2_400k,      random lines of two values, 50,000, 400,000
+  dense2_1m                     and 1,000,000 lines a side
+  dense3_400k                   400,000 lines of three values drawn 80/15/5 %
+  column_1m                     1,000,000 lines of one digit each, the new
+                                file with 1 % of them rewritten to another
+  moved_400k                    400,000 lines of four values, the new file
+                                with the first fifth moved to the end
+  (the dense family: few distinct lines, files that differ a lot or long)
   inputs.stamp                  the parameters the files were made with
 """
 
@@ -42,7 +50,7 @@ UPPER_ALPHABET = b"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789" + b" " * 6
 MIN_LINE, MAX_LINE = 8, 70
 
 STAMP_NAME = "inputs.stamp"
-GENERATOR_VERSION = 2
+GENERATOR_VERSION = 3
 
 
 def byte_map(alphabet):
@@ -171,6 +179,38 @@ def make_short(work, scale):
     write_lines(os.path.join(work, "short", "new"), new)
 
 
+def write_pair(work, name, old, new):
+    write_lines(os.path.join(work, name, "old"), old)
+    write_lines(os.path.join(work, name, "new"), new)
+
+
+def make_dense(work, scale):
+    """The dense family; rng.choices keeps each pair to a second or so."""
+    two = [b"0", b"1"]
+    for seed, name, count in ((20240611, "dense2_50k", 50_000), (20240612, "dense2_400k", 400_000),
+                              (20240613, "dense2_1m", 1_000_000)):
+        rng = random.Random(seed)
+        count = int(count * scale)
+        write_pair(work, name, rng.choices(two, k=count), rng.choices(two, k=count))
+    rng = random.Random(20240614)
+    count = int(400_000 * scale)
+    three = [b"common", b"less", b"rare"]
+    write_pair(work, "dense3_400k", rng.choices(three, weights=(80, 15, 5), k=count),
+               rng.choices(three, weights=(80, 15, 5), k=count))
+    rng = random.Random(20240615)
+    count = int(1_000_000 * scale)
+    digits = [b"%d" % d for d in range(10)]
+    old = rng.choices(digits, k=count)
+    new = list(old)
+    for at in rng.sample(range(count), count // 100):
+        new[at] = digits[(int(old[at]) + rng.randrange(1, 10)) % 10]
+    write_pair(work, "column_1m", old, new)
+    rng = random.Random(20240616)
+    count = int(400_000 * scale)
+    old = rng.choices([b"north", b"south", b"east", b"west"], k=count)
+    write_pair(work, "moved_400k", old, old[count // 5:] + old[:count // 5])
+
+
 def tree_file_names(dirs, files):
     return [os.path.join("d%03d" % d, "f%04d.txt" % f) for d in range(dirs) for f in range(files)]
 
@@ -195,30 +235,43 @@ def make_trees(work, scale):
             os.link(os.path.join(work, "trees", "b", name), target)
 
 
-def stamp_text(scale):
-    return "generator %d scale %r\n" % (GENERATOR_VERSION, scale)
+STEPS = (make_similar_and_helper, make_disjoint, make_repeats, make_text, make_short, make_trees,
+         make_dense)
+
+
+def step_name(step):
+    return step.__name__[len("make_"):]
+
+
+def stamp_text(scale, names):
+    return "generator %d scale %r steps %s\n" % (GENERATOR_VERSION, scale, ",".join(names))
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--work", required=True, help="directory to write the inputs into")
     parser.add_argument("--scale", type=float, default=1.0, help="size factor (default 1)")
+    parser.add_argument("--only", help="comma-separated steps to run (%s; default all)"
+                        % ", ".join(step_name(s) for s in STEPS))
     args = parser.parse_args()
     if not 0 < args.scale <= 1:
         sys.exit("generate_inputs: --scale must lie in (0, 1]")
+    steps = [s for s in STEPS if not args.only or step_name(s) in args.only.split(",")]
+    if not steps:
+        sys.exit("generate_inputs: no step named in --only")
     stamp = os.path.join(args.work, STAMP_NAME)
-    if os.path.exists(stamp) and open(stamp).read() == stamp_text(args.scale):
+    text = stamp_text(args.scale, [step_name(s) for s in steps])
+    if os.path.exists(stamp) and open(stamp).read() == text:
         print("inputs already in %s" % args.work)
         return
     if os.path.exists(args.work) and os.listdir(args.work):
         sys.exit("generate_inputs: %s is not empty; remove it first" % args.work)
     os.makedirs(args.work, exist_ok=True)
-    for step in (make_similar_and_helper, make_disjoint, make_repeats, make_text, make_short,
-                 make_trees):
-        print("generating: %s" % step.__name__[len("make_"):], flush=True)
+    for step in steps:
+        print("generating: %s" % step_name(step), flush=True)
         step(args.work, args.scale)
     with open(stamp, "w") as out:
-        out.write(stamp_text(args.scale))
+        out.write(text)
 
 
 if __name__ == "__main__":

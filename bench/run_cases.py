@@ -17,6 +17,13 @@ install of an earlier build, right after each run of the new one; the
 table of that build is printed too, and the targets stated against the
 earlier build (time as a share of its time, peak no higher than its peak)
 are judged on the medians of those adjacent pairs.
+
+The dense family (few distinct lines, files that differ a lot or long) is
+also judged against its bound: a bit-parallel pass over the two views,
+n x m / 64 word steps at 1 ns each, plus the read floor (the median time
+of its floor command). Its table gives the bound and the ratio to it, for
+this build and the earlier one. Its runs are cut off sooner, as an earlier
+build may take many minutes on them.
 """
 
 import argparse
@@ -30,6 +37,7 @@ from dataclasses import dataclass, field
 
 MIB = 1024 * 1024
 RUN_TIMEOUT = 900  # seconds; a run past this is killed and the case fails
+DENSE_TIMEOUT = 150  # seconds, for the dense family
 MEASURE_RUN = None  # the measure_run launcher, set from the command line
 
 
@@ -52,24 +60,28 @@ class bench_case:
     max_base_share: float = None  # most time as a share of the earlier build's
     peak_not_above_base: bool = False  # peak at most the earlier build's + 1 MiB
     base_command: list = None  # the same command from the earlier build
+    timeout: int = RUN_TIMEOUT  # seconds; a run past this is killed
+    bound_seconds: float = None  # the word steps of the bit-parallel bound, in seconds
+    max_bound_ratio: float = None  # most time as a multiple of the bound
+    max_seconds: float = None  # most median time
     note: str = ""
     runs: list = field(default_factory=list)
     floor_runs: list = field(default_factory=list)
     base_runs: list = field(default_factory=list)
 
 
-def run_once(argv):
+def run_once(argv, timeout=RUN_TIMEOUT):
     """Runs argv through measure_run (standard output on /dev/null) and
     returns its wall time, the peak resident memory of it and its waited-for
     descendants, and its exit status."""
     launcher = subprocess.Popen([MEASURE_RUN] + argv, stdout=subprocess.PIPE, text=True,
                                 start_new_session=True)
     try:
-        out, _ = launcher.communicate(timeout=RUN_TIMEOUT)
+        out, _ = launcher.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
         os.killpg(launcher.pid, signal.SIGKILL)
         launcher.communicate()
-        return run_result(float(RUN_TIMEOUT), 0, -signal.SIGKILL, float(RUN_TIMEOUT))
+        return run_result(float(timeout), 0, -signal.SIGKILL, float(timeout))
     seconds, peak_kib, status, cpu = out.split()
     return run_result(float(seconds), int(peak_kib) * 1024, int(status), float(cpu))
 
@@ -93,7 +105,6 @@ def shell(text):
 def make_cases(stage, work):
     ovarn = os.path.join(stage, "bin", "ovarn")
     ovarnh = os.path.join(stage, "libexec", "ovarnh")
-    wc = "/usr/bin/wc"
 
     def pair(name):
         return os.path.join(work, name, "old"), os.path.join(work, name, "new")
@@ -101,6 +112,20 @@ def make_cases(stage, work):
     def peak_per_line(old, new):
         return 16 * (line_count(old) + line_count(new)) + 8 * MIB
 
+    cases = []
+    if all(os.path.isdir(os.path.join(work, d)) for d in STANDARD_DIRS):
+        cases.extend(standard_cases(ovarn, ovarnh, work, pair, peak_per_line))
+    cases.extend(dense_cases(ovarn, pair, peak_per_line))
+    return cases
+
+
+# The inputs of the cases before the dense family; without any of them
+# (bench/run --inputs dense) those cases are left out.
+STANDARD_DIRS = ("similar", "helper", "disjoint", "repeats", "text", "short", "trees")
+
+
+def standard_cases(ovarn, ovarnh, work, pair, peak_per_line):
+    wc = "/usr/bin/wc"
     cases = []
     old, new = pair("similar")
     similar_peak = peak_per_line(old, new)
@@ -136,6 +161,35 @@ def make_cases(stage, work):
     return cases
 
 
+# The dense family: (case name, pair directory, lines a side).
+DENSE_PAIRS = (("dense two values 50k", "dense2_50k", 50_000),
+               ("dense two values 400k", "dense2_400k", 400_000),
+               ("dense two values 1m", "dense2_1m", 1_000_000),
+               ("dense three skewed 400k", "dense3_400k", 400_000),
+               ("dense column 1m", "column_1m", 1_000_000),
+               ("dense moved block 400k", "moved_400k", 400_000))
+
+
+def dense_cases(ovarn, pair, peak_per_line):
+    cases = []
+    for name, directory, lines in DENSE_PAIRS:
+        old, new = pair(directory)
+        if not os.path.exists(old):
+            continue
+        n, m = line_count(old), line_count(new)
+        case = bench_case(name, [ovarn, old, new], ["/usr/bin/wc", "-l", old, new],
+                          status=int(differ(old, new)), max_peak_bytes=peak_per_line(old, new),
+                          timeout=DENSE_TIMEOUT, bound_seconds=n * m / 64 / 1e9)
+        if directory == "column_1m":
+            case.max_seconds = 3
+        elif lines <= 50_000:
+            case.max_seconds = 0.2
+        else:
+            case.max_bound_ratio = 3
+        cases.append(case)
+    return cases
+
+
 def add_base_commands(cases, stage, base_stage):
     """Points each case's base_command at the same programs under base_stage."""
     for case in cases:
@@ -144,18 +198,21 @@ def add_base_commands(cases, stage, base_stage):
 
 
 def measure(case, runs):
-    """The warm-up run, then runs alternating floor and command."""
+    """The warm-up run, then runs alternating floor and command. The dense
+    family's inputs are small, and its floor run warms them: its commands
+    have no warm-up run, which could take minutes."""
     if case.floor:
         run_once(case.floor)
-    run_once(case.command)
-    if case.base_command:
-        run_once(case.base_command)
+    if case.bound_seconds is None:
+        run_once(case.command, case.timeout)
+        if case.base_command:
+            run_once(case.base_command, case.timeout)
     for _ in range(runs):
         if case.floor:
             case.floor_runs.append(run_once(case.floor))
-        case.runs.append(run_once(case.command))
+        case.runs.append(run_once(case.command, case.timeout))
         if case.base_command:
-            case.base_runs.append(run_once(case.base_command))
+            case.base_runs.append(run_once(case.base_command, case.timeout))
 
 
 def median_time(runs):
@@ -195,6 +252,12 @@ def verdicts(case):
     results.append(("exit status %d" % case.status, statuses == [case.status]))
     if case.max_ratio is not None:
         results.append(("ratio <= %g" % case.max_ratio, ratio(case) <= case.max_ratio))
+    if case.max_bound_ratio is not None:
+        results.append(("bound ratio <= %g" % case.max_bound_ratio,
+                        bound_ratio(case, case.runs) <= case.max_bound_ratio))
+    if case.max_seconds is not None:
+        results.append(("time <= %g s" % case.max_seconds,
+                        median_time(case.runs) <= case.max_seconds))
     if case.max_peak_bytes is not None:
         results.append(("peak <= %.1f MiB" % (case.max_peak_bytes / MIB),
                         peak(case.runs) <= case.max_peak_bytes))
@@ -208,6 +271,44 @@ def verdicts(case):
     elif case.max_base_share is not None or case.peak_not_above_base:
         case.note = "targets against the earlier build not judged (no --base)"
     return results
+
+
+def bound(case):
+    """The bit-parallel bound in seconds: the word steps and the read floor."""
+    return case.bound_seconds + median_time(case.floor_runs)
+
+
+def bound_ratio(case, runs):
+    return median_time(runs) / bound(case)
+
+
+def cut_off(runs):
+    return any(r.status == -signal.SIGKILL for r in runs)
+
+
+def bound_columns(case, runs):
+    """Median time, its ratio to the bound, processor time and peak, or that
+    the runs were cut off."""
+    if cut_off(runs):
+        return "over %d | over %.0f | - | - |" % (case.timeout, case.timeout / bound(case))
+    cpu = statistics.median(r.cpu_seconds for r in runs)
+    return "%.2f | %.1f | %.2f | %.1f |" % (median_time(runs), bound_ratio(case, runs), cpu,
+                                            peak(runs) / MIB)
+
+
+def print_bound_table(cases, out):
+    """The dense family against its bound, beside the earlier build."""
+    dense = [c for c in cases if c.bound_seconds is not None and c.runs]
+    if not dense:
+        return
+    out.write("\nThe dense family against the bound (n x m / 64 ns + the read floor):\n\n")
+    out.write("| case | bound s | median s | ratio | cpu s | peak MiB "
+              "| before s | before ratio | before cpu s | before peak MiB |\n")
+    out.write("|---|---|---|---|---|---|---|---|---|---|\n")
+    for case in dense:
+        before = bound_columns(case, case.base_runs) if case.base_runs else "- | - | - | - |"
+        out.write("| %s | %.3f | %s %s\n" % (case.name, bound(case), bound_columns(case, case.runs),
+                                            before))
 
 
 def helper_spread(cases):
@@ -313,6 +414,7 @@ def main():
     if args.base:
         print("\nThe earlier build (%s), in the same run:\n" % args.base)
         print_table(cases, sys.stdout, base=True)
+    print_bound_table(cases, sys.stdout)
     print_notes(cases, count_candidates(args.counter, args.work), edited_file_count(args.work), sys.stdout)
     met = all(met for c in cases if c.runs for _, met in verdicts(c))
     spread = helper_spread(cases)

@@ -20,7 +20,12 @@ new="$2/bin/ovarn"
 work="$3"
 shift 3
 pairs=("$@")
-[ ${#pairs[@]} -gt 0 ] || pairs=(similar disjoint repeats text short helper)
+if [ ${#pairs[@]} -eq 0 ]; then
+  for dir in "$work"/*/; do
+    name=$(basename "$dir")
+    [ -f "$work/$name/old" ] && [ -f "$work/$name/new" ] && pairs+=("$name")
+  done
+fi
 
 digest() {  # prints the checksum of the output and the exit status
   local sum

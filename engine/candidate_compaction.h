@@ -12,14 +12,15 @@
 
 #include "engine/candidates.h"
 
-// Keeps the records of search.candidate_list from index from on that are
-// reachable through prev from search.chain_ends[0..k] and from *held (a
-// record the caller still names), moves them down in their order, and
-// rewrites their prev, chain_ends[0..k] and *held to the new indices. The
-// records before from all stay where they are: no prev leads from them to a
-// later record, so a compaction may look at the records made since the last
-// one alone, where most of those that no chain reaches lie. Sets
-// candidate_count to the records kept and returns it.
+// Keeps the records of search.candidate_list from the first of the block of
+// 64 that holds index from on that are reachable through prev from
+// search.chain_ends[0..k] and from *held (a record the caller still names),
+// moves them down in their order, and rewrites their prev, chain_ends[0..k]
+// and *held to the new indices. The records of the blocks before all stay
+// where they are: no prev leads from them to a later record, so a
+// compaction may look at the records made since the last one alone, where
+// most of those that no chain reaches lie. Sets candidate_count to the
+// records kept and returns it.
 int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, int32_t from);
 
 #endif  // OVARN_ENGINE_CANDIDATE_COMPACTION_H_

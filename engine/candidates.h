@@ -3,10 +3,11 @@
 //
 // For every length p the search keeps the chain of pairings of length p that
 // ends at the smallest new line found so far; chains are linked through the
-// candidates' predecessor indices. Records are appended and never changed;
-// while the search runs, those that no chain reaches any more are dropped
-// now and then (see candidate_compaction.h), so that the list stays within
-// a bound of what the chains can reach.
+// candidates' predecessor indices. Records are appended, and what one says
+// never changes; while the search runs, those that no chain reaches any
+// more are dropped now and then and the rest moved down and renumbered in
+// their order (see candidate_compaction.h), so that the list stays within a
+// bound of what the chains can reach.
 #ifndef OVARN_ENGINE_CANDIDATES_H_
 #define OVARN_ENGINE_CANDIDATES_H_
 

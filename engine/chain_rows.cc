@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "base/table.h"
@@ -10,29 +11,13 @@
 
 namespace {
 
-// The rows kept at once take at most 32 MiB, and one pass over the rows at
-// most 2^32 word steps, some seconds: they are taken only where the search
-// by chain ends proves slower still.
-constexpr uint64_t kMostRowMemory = uint64_t{1} << 22;
-constexpr uint64_t kMostRowSteps = uint64_t{1} << 32;
 // The bits of each class of this many lines or more are set once, in at
 // most 16 MiB; those of smaller classes are set for each row and cleared.
 constexpr int32_t kLargeClass = 64;
 constexpr uint64_t kMostClassMemory = uint64_t{1} << 21;
-// A step of the search by chain ends costs about as much as this many row
-// word steps.
-constexpr uint64_t kWordsPerStep = 16;
 
 // Row words: bit j - 1 stands for new line j.
 int32_t words_per_row(int32_t new_count) { return new_count / 64 + 1; }
-
-// Rows kept every so many, about the square root of the rows, so that the
-// kept rows and a block recomputed from one take about the same memory.
-int32_t rows_per_block(int32_t old_count) {
-  int32_t block = 1;
-  while (int64_t{block} * block < old_count) ++block;
-  return block;
-}
 
 // The new lines of each class as row bits.
 struct class_bits {
@@ -96,10 +81,11 @@ int32_t large_index(const class_bits& bits, int32_t start, int32_t end) {
 // Row i into to, from row i - 1 in from; they may be the same. A row's bits
 // are clear at its rises: the matching lines where the length has not yet
 // risen are added in, so that each rise moves down to the lowest of them
-// below it by one carry, or a rise is gained at the top.
+// below it by one carry, or a rise is gained at the top. Carries run up
+// only, so the first words words of a row follow from those of the row
+// before alone.
 void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const uint64_t* from,
-                 uint64_t* to) {
-  const int32_t words = bits.words;
+                 uint64_t* to, int32_t words) {
   const int32_t start = old_classes[i];
   if (start == 0) {  // a line no new line matches leaves the row as it was
     if (from != to) memcpy(to, from, static_cast<size_t>(words) * sizeof(uint64_t));
@@ -108,7 +94,7 @@ void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const 
   const int32_t end = class_end(bits.ranges, start);
   const int32_t large = large_index(bits, start, end);
   if (large >= 0) {
-    next_bit_row(from, bits.large.data() + static_cast<uint64_t>(large) * words, to, words);
+    next_bit_row(from, bits.large.data() + static_cast<uint64_t>(large) * bits.words, to, words);
     return;
   }
   set_class_bits(bits.class_list, start, end, bits.scratch.data());
@@ -160,38 +146,184 @@ int32_t last_rise_up_to(const uint64_t* row, int32_t p) {
   }
 }
 
+// The rises of row at bits 0..p.
+int32_t rises_up_to(const uint64_t* row, int32_t p) {
+  int32_t rises = 0;
+  for (int32_t w = 0; w <= p >> 6 && p >= 0; ++w)
+    rises += std::popcount(~row[w] & (w == p >> 6 ? bits_up_to(p) : ~uint64_t{0}));
+  return rises;
+}
+
+// Rows kept at every level for the way back; see row_levels. Level 0 holds
+// rows 0, step[0], 2 step[0], ... in full; level l the rows first[l],
+// first[l] + step[l], ... of one block of step[l - 1] rows, as far as they
+// were needed: as the chain is read back its new line only falls, and the
+// first words of a row follow from the first words of the rows before.
+struct row_store {
+  class_bits& bits;
+  const int32_t* old_classes;
+  int32_t old_count;
+  row_levels levels;
+  // The rows of every level in one table, so that they take one mapping,
+  // and after them the row not kept while a block is recomputed.
+  table<uint64_t> rows;
+  uint64_t* kept[kMostRowLevels];
+  int32_t first[kMostRowLevels];  // the block held at each level from 1, or -1
+  uint64_t* scratch;
+};
+
+uint64_t row_offset(const class_bits& bits, int64_t index) {
+  return static_cast<uint64_t>(index) * static_cast<uint64_t>(bits.words);
+}
+
+// Level l's rows from row first on, from that row in from, each of its
+// first words words.
+void recompute_block(row_store& store, int32_t l, int32_t first, const uint64_t* from,
+                     int32_t words) {
+  const int32_t step = store.levels.step[l];
+  const int32_t last = std::min<int64_t>(int64_t{first} + store.levels.step[l - 1] - 1,
+                                         store.old_count);
+  uint64_t* level = store.kept[l];
+  memcpy(level, from, static_cast<size_t>(words) * sizeof(uint64_t));
+  for (int32_t r = first + 1; r <= last; ++r) {
+    uint64_t* to = (r - first) % step == 0 ? level + row_offset(store.bits, (r - first) / step)
+                                           : store.scratch;
+    advance_row(store.bits, store.old_classes, r, from, to, words);
+    from = to;
+  }
+  store.first[l] = first;
+}
+
+// Row r, good in its first words words: no later call asks for a later row
+// or more words.
+const uint64_t* row_at(row_store& store, int32_t r, int32_t words) {
+  const row_levels& levels = store.levels;
+  const uint64_t* row = store.kept[0] + row_offset(store.bits, r / levels.step[0]);
+  for (int32_t l = 1; l < levels.count; ++l) {
+    const int32_t first = r - r % levels.step[l - 1];
+    if (store.first[l] != first) recompute_block(store, l, first, row, words);
+    row = store.kept[l] + row_offset(store.bits, (r - first) / levels.step[l]);
+  }
+  return row;
+}
+
+// The forward pass: rows 1..old_count from row 0, which has no rise, level
+// 0's rows kept; returns the last row.
+table<uint64_t> forward_rows(row_store& store) {
+  const int32_t words = store.bits.words;
+  const uint64_t row_size = static_cast<uint64_t>(words);
+  const int32_t step = store.levels.step[0];
+  table<uint64_t> row(row_size);
+  memset(row.data(), 0xff, row_size * sizeof(uint64_t));
+  memcpy(store.kept[0], row.data(), row_size * sizeof(uint64_t));
+  for (int32_t i = 1; i <= store.old_count; ++i) {
+    advance_row(store.bits, store.old_classes, i, row.data(), row.data(), words);
+    if (i % step == 0)
+      memcpy(store.kept[0] + row_offset(store.bits, i / step), row.data(),
+             row_size * sizeof(uint64_t));
+  }
+  return row;
+}
+
+// The rows each level holds at most.
+int32_t level_rows(const row_levels& levels, int32_t old_count, int32_t l) {
+  return l == 0 ? old_count / levels.step[0] + 1 : levels.step[l - 1] / levels.step[l];
+}
+
+row_store open_row_store(class_bits& bits, const int32_t* old_classes, int32_t old_count,
+                         const row_levels& levels) {
+  row_store store{bits, old_classes, old_count, levels, {}, {}, {}, nullptr};
+  int64_t rows = 1;
+  for (int32_t l = 0; l < levels.count; ++l) rows += level_rows(levels, old_count, l);
+  store.rows = table<uint64_t>(row_offset(bits, rows));
+  int64_t at = 0;
+  for (int32_t l = 0; l < levels.count; ++l) {
+    store.kept[l] = store.rows.data() + row_offset(bits, at);
+    store.first[l] = -1;
+    at += level_rows(levels, old_count, l);
+  }
+  store.scratch = store.rows.data() + row_offset(bits, at);
+  return store;
+}
+
 }  // namespace
 
-uint64_t chain_rows_cost(int32_t old_count, int32_t new_count) {
-  const uint64_t words = static_cast<uint64_t>(words_per_row(new_count));
-  const uint64_t rows = static_cast<uint64_t>(old_count);
-  const uint64_t block = static_cast<uint64_t>(rows_per_block(old_count));
-  if (rows * words > kMostRowSteps || (rows / block + 1 + block) * words > kMostRowMemory)
-    return 0;
-  return 2 * rows * words;
+row_levels row_levels_by_factor(int32_t old_count, int32_t factor) {
+  row_levels levels;
+  int64_t span = factor;
+  int32_t count = 1;
+  while (span <= old_count && count < kMostRowLevels) {
+    span *= factor;
+    ++count;
+  }
+  // Levels 0..count - 1 with steps factor^(count - 1), ..., factor, 1;
+  // level 0 then holds at most factor rows, or more at the most levels.
+  levels.count = count;
+  int64_t step = 1;
+  for (int32_t l = count - 1; l >= 0; --l) {
+    levels.step[l] = static_cast<int32_t>(std::min<int64_t>(step, INT32_MAX));
+    step *= factor;
+  }
+  return levels;
+}
+
+uint64_t row_level_memory(const row_levels& levels, int32_t old_count, int32_t new_count) {
+  uint64_t rows = 1;  // the row not kept, while a block is recomputed
+  for (int32_t l = 0; l < levels.count; ++l)
+    rows += static_cast<uint64_t>(level_rows(levels, old_count, l));
+  return rows * static_cast<uint64_t>(words_per_row(new_count)) * sizeof(uint64_t);
+}
+
+namespace {
+
+// factor^count, or more than INT32_MAX.
+int64_t capped_power(int64_t factor, int32_t count) {
+  int64_t power = 1;
+  for (int32_t c = 0; c < count && power <= INT32_MAX; ++c) power *= factor;
+  return power;
+}
+
+}  // namespace
+
+row_levels choose_row_levels(int32_t old_count, int32_t new_count, uint64_t memory) {
+  for (int32_t count = 1; count <= kMostRowLevels; ++count) {
+    // The least factor whose count-th power exceeds old_count, so that
+    // count levels reach every row.
+    int64_t factor = std::max<int64_t>(
+        2, static_cast<int64_t>(std::pow(static_cast<double>(old_count), 1.0 / count)) - 1);
+    while (capped_power(factor, count) <= old_count) ++factor;
+    const row_levels levels = row_levels_by_factor(old_count, static_cast<int32_t>(factor));
+    if (levels.count <= count && row_level_memory(levels, old_count, new_count) <= memory)
+      return levels;
+  }
+  return row_levels{};
+}
+
+uint64_t row_word_steps(const row_levels& levels, int32_t old_count, int32_t new_count) {
+  return static_cast<uint64_t>(levels.count) * static_cast<uint64_t>(old_count) *
+         static_cast<uint64_t>(words_per_row(new_count));
+}
+
+int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
+                            const int32_t* class_list, int32_t new_count, int32_t new_lines) {
+  if (old_lines == 0 || new_lines == 0) return 0;
+  class_bits bits = make_class_bits(class_list, new_count);
+  const int32_t words = (new_lines - 1) / 64 + 1;
+  table<uint64_t> row(static_cast<uint64_t>(words));
+  memset(row.data(), 0xff, static_cast<size_t>(words) * sizeof(uint64_t));
+  for (int32_t i = 1; i <= old_lines; ++i)
+    advance_row(bits, old_classes, i, row.data(), row.data(), words);
+  return rises_up_to(row.data(), new_lines - 1);
 }
 
 int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
-                           int32_t old_count, const int32_t* class_list, int32_t new_count) {
+                           int32_t old_count, const int32_t* class_list, int32_t new_count,
+                           const row_levels& levels) {
   class_bits bits = make_class_bits(class_list, new_count);
-  const int32_t words = bits.words;
-  const uint64_t row_size = static_cast<uint64_t>(words);
-  const int32_t block = rows_per_block(old_count);
-
-  // Forward, keeping rows 0, block, 2 block, ...; row 0 has no rise.
-  table<uint64_t> kept((static_cast<uint64_t>(old_count) / block + 1) * row_size);
-  table<uint64_t> row(row_size);
-  memset(row.data(), 0xff, row_size * sizeof(uint64_t));
-  memcpy(kept.data(), row.data(), row_size * sizeof(uint64_t));
-  for (int32_t i = 1; i <= old_count; ++i) {
-    advance_row(bits, old_classes, i, row.data(), row.data());
-    if (i % block == 0)
-      memcpy(&kept[i / block * row_size], row.data(), row_size * sizeof(uint64_t));
-  }
+  row_store store = open_row_store(bits, old_classes, old_count, levels);
+  table<uint64_t> row = forward_rows(store);
   const int32_t top = last_rise_up_to(row.data(), new_count - 1);
-  int32_t k = 0;
-  for (int32_t w = 0; w <= top >> 6 && top >= 0; ++w)
-    k += std::popcount(~row[w] & (w == top >> 6 ? bits_up_to(top) : ~uint64_t{0}));
+  const int32_t k = rises_up_to(row.data(), top);
   row.reset();
 
   search.chain_ends[0] = add_candidate(search, 0, 0, 0);
@@ -200,26 +332,6 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
   // The chain is found from its end; the records go in from its start.
   table<int32_t> chain_old(static_cast<uint64_t>(k) + 1);
   table<int32_t> chain_new(static_cast<uint64_t>(k) + 1);
-
-  // Back from the last row, the rows between kept ones recomputed a block at
-  // a time. The row before a kept one lies in the block before; the kept
-  // row stays where it is while that block is recomputed.
-  table<uint64_t> rows(static_cast<uint64_t>(block) * row_size);
-  int32_t held = -1;  // the block in rows
-  auto row_at = [&](int32_t i) -> const uint64_t* {
-    const int32_t b = i / block;
-    if (i % block == 0) return &kept[b * row_size];
-    if (b != held) {
-      const uint64_t* from = &kept[b * row_size];
-      for (int32_t r = 1; r < block && b * block + r <= old_count; ++r) {
-        uint64_t* to = &rows[(r - 1) * row_size];
-        advance_row(bits, old_classes, b * block + r, from, to);
-        from = to;
-      }
-      held = b;
-    }
-    return &rows[(i % block - 1) * row_size];
-  };
   // Level s ends after old line i at new line p + 1, the row's s-th rise.
   // Its record was made at the first old line whose row has as many rises
   // up to there, and the record before it is level s - 1's end after the
@@ -235,7 +347,7 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
   for (int32_t s = k; s >= 1; --s) {
     int32_t z = -1;  // the last rise of row i - 1 at or below p
     for (; i > 1; --i) {
-      z = last_rise_up_to(row_at(i - 1), p);
+      z = last_rise_up_to(row_at(store, i - 1, (p >> 6) + 1), p);
       if (class_matches_between(bits, old_classes, i, z, p)) break;
     }
     chain_old[s] = i;
@@ -248,27 +360,4 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
   }
   for (int32_t s = 1; s <= k; ++s) add_candidate(search, chain_old[s], chain_new[s], s - 1);
   return k;
-}
-
-int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                           const int32_t* class_list, int32_t new_count, int32_t band) {
-  // A band leaves pairs out only where a view is longer; a search in one
-  // leaves old_classes as they were.
-  if (std::max(old_count, new_count) > band) {
-    const int32_t k = find_candidates_within(search, old_classes, old_count, class_list,
-                                             new_count, UINT64_MAX, band);
-    if (k >= 0) return k;
-    start_candidate_search(search, old_count);
-  }
-  const uint64_t row_steps = chain_rows_cost(old_count, new_count);
-  if (row_steps == 0) return find_candidates(search, old_classes, old_count, class_list, new_count);
-  // The search by chain ends keeps its books in old_classes.
-  const uint64_t elements = static_cast<uint64_t>(old_count) + 1;
-  table<int32_t> classes(elements);
-  memcpy(classes.data(), old_classes, elements * sizeof(int32_t));
-  const int32_t k = find_candidates_within(search, old_classes, old_count, class_list, new_count,
-                                           row_steps / kWordsPerStep, 0);
-  if (k >= 0) return k;
-  start_candidate_search(search, old_count);
-  return find_chain_by_rows(search, classes.data(), old_count, class_list, new_count);
 }

@@ -12,7 +12,8 @@
 // record there was made at the first old line i' with L(i', j) = s; and
 // that record's predecessor is level s - 1's end as it stood before line i'.
 // So the chain that ends the longest level is read back from the last row
-// up, with the rows recomputed in blocks from rows kept every so often.
+// up, with the rows recomputed in blocks from rows kept every so often, at
+// as many levels as the memory allowed needs.
 #ifndef OVARN_ENGINE_CHAIN_ROWS_H_
 #define OVARN_ENGINE_CHAIN_ROWS_H_
 
@@ -20,31 +21,46 @@
 
 #include "engine/candidates.h"
 
-// The row words the search by rows computes for old_count old lines and
-// new_count new lines, once forward and once more on the way back; 0 where
-// its rows would take more memory or time than it is allowed.
-uint64_t chain_rows_cost(int32_t old_count, int32_t new_count);
+// How the search by rows keeps its rows for the way back. The forward pass
+// keeps every step[0]-th row; the way back recomputes, within the block of
+// step[l - 1] rows that holds the row it reads, every step[l]-th row from
+// the row at the block's start, down to step[count - 1] = 1. With a factor
+// f between levels each holds about f rows, and each level but the first
+// costs at most one more pass over the rows, less as the way back needs
+// only the words up to the chain's new line, which falls.
+constexpr int32_t kMostRowLevels = 12;
+struct row_levels {
+  int32_t count = 0;  // 0: the rows are not to be taken
+  int32_t step[kMostRowLevels] = {};
+};
+
+// The levels whose steps fall by factor (at least 2) from one to the next,
+// as few as reach every one of old_count rows (at most kMostRowLevels).
+row_levels row_levels_by_factor(int32_t old_count, int32_t factor);
+
+// The fewest levels whose rows take at most memory bytes; count 0 where
+// kMostRowLevels levels do not fit.
+row_levels choose_row_levels(int32_t old_count, int32_t new_count, uint64_t memory);
+
+// The bytes of the rows the levels keep at once.
+uint64_t row_level_memory(const row_levels& levels, int32_t old_count, int32_t new_count);
+
+// The row words the search by rows computes at most: a pass for each level.
+uint64_t row_word_steps(const row_levels& levels, int32_t old_count, int32_t new_count);
+
+// The length of a longest common subsequence of old lines 1..old_lines
+// and new lines 1..new_lines (at most the views' lengths), from the rows of
+// those old lines computed only in the words of those new lines.
+int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
+                            const int32_t* class_list, int32_t new_count, int32_t new_lines);
 
 // For a search started by start_candidate_search, on the same classes as
 // find_candidates: puts the chain that find_candidates leaves at its longest
 // level in records 1..k, record s pairing at level s, and returns k, with
 // chain_ends[k] = k. The other levels' chains are not kept. old_classes is
-// only read. chain_rows_cost must allow the sizes.
+// only read. levels.count must be at least 1.
 int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
-                           int32_t old_count, const int32_t* class_list, int32_t new_count);
-
-// The band find_longest_chain tries first where a view is longer: files
-// much alike pair within it.
-constexpr int32_t kChainBand = 8192;
-
-// The longest chain that find_candidates finds, on the same arguments and
-// with the same result at chain_ends[k]: by the search by chain ends within
-// band first (see find_candidates_within), where a view is longer than
-// band; where that is given up, by the whole search, unless the rows would
-// do and it proves to take many more steps than the rows take word steps,
-// when it is given up for the rows. old_classes holds nothing of use
-// afterwards.
-int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                           const int32_t* class_list, int32_t new_count, int32_t band);
+                           int32_t old_count, const int32_t* class_list, int32_t new_count,
+                           const row_levels& levels);
 
 #endif  // OVARN_ENGINE_CHAIN_ROWS_H_

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/candidates.h"
+#include "engine/choose_search.h"
 #include "engine/engine_test_files.h"
 #include "engine/equivalence.h"
 
@@ -15,9 +16,11 @@ namespace {
 
 class chain_rows_test : public engine_test {
  protected:
-  // Runs the search by chain ends, the search by rows and the one that
-  // chooses between them on the pair; expects one longest chain of all
-  // three. Returns whether the choosing one took the rows.
+  // Runs the search by chain ends, the search by rows (with its rows kept
+  // at every level from one to twelve, so that small pairs read back
+  // through each) and the one that chooses between them on the pair;
+  // expects one longest chain of all. Returns whether the choosing one took
+  // the rows.
   bool expect_same_longest_chain(const std::vector<std::string>& old_lines,
                                  const std::vector<std::string>& new_lines) {
     line_classes classes;
@@ -26,17 +29,20 @@ class chain_rows_test : public engine_test {
     const int32_t old_count = classes.sorted_count[0];
     const int32_t new_count = classes.sorted_count[1];
     const int32_t* class_list = classes.new_class_list.data();
-    EXPECT_TRUE(old_count == 0 || chain_rows_cost(old_count, new_count) > 0);
 
     candidate_search by_ends;
     const int32_t k = search_whole(by_ends, classes, old_classes);
     const auto expected = chain_at(by_ends, k);
 
-    candidate_search by_rows;
-    start_candidate_search(by_rows, old_count);
-    EXPECT_EQ(find_chain_by_rows(by_rows, old_classes.data(), old_count, class_list, new_count),
-              k);
-    EXPECT_EQ(chain_at(by_rows, k), expected);
+    for (const int32_t factor : {old_count + 1, 64, 7, 3, 2}) {
+      SCOPED_TRACE(testing::Message() << "rows kept by a factor of " << factor);
+      candidate_search by_rows;
+      start_candidate_search(by_rows, old_count);
+      EXPECT_EQ(find_chain_by_rows(by_rows, old_classes.data(), old_count, class_list, new_count,
+                                   row_levels_by_factor(old_count, factor)),
+                k);
+      EXPECT_EQ(chain_at(by_rows, k), expected);
+    }
 
     std::vector<int32_t> books = old_classes;
     candidate_search chosen;
@@ -96,6 +102,28 @@ TEST_F(chain_rows_test, SameLongestChainOnLargePairs) {
       new_lines.insert(new_lines.begin() + shape.lines / 2, 5, "0");
     }
     EXPECT_EQ(expect_same_longest_chain(old_lines, new_lines), shape.by_rows);
+  }
+}
+
+// The levels chosen are the fewest that fit the memory, and they reach
+// every row: level 0 holds row 0 and the steps fall to 1.
+TEST(row_levels_test, FewestLevelsWithinTheMemory) {
+  struct shape {
+    int32_t old_count, new_count;
+    uint64_t memory;
+    int32_t levels;  // expected; 0: none fit
+  };
+  const shape shapes[] = {{100, 100, 1 << 20, 1},     {400000, 400000, 8 << 20, 4},
+                          {400000, 400000, 64 << 20, 2}, {1000000, 1000000, 12 << 20, 5},
+                          {1000000, 1000000, 1 << 20, 0}, {0, 10, 1 << 10, 1}};
+  for (const auto& s : shapes) {
+    SCOPED_TRACE(testing::Message() << s.old_count << " x " << s.new_count << " in " << s.memory);
+    const row_levels levels = choose_row_levels(s.old_count, s.new_count, s.memory);
+    EXPECT_EQ(levels.count, s.levels);
+    if (levels.count == 0) continue;
+    EXPECT_LE(row_level_memory(levels, s.old_count, s.new_count), s.memory);
+    EXPECT_EQ(levels.step[levels.count - 1], 1);
+    for (int32_t l = 1; l < levels.count; ++l) EXPECT_EQ(levels.step[l - 1] % levels.step[l], 0);
   }
 }
 

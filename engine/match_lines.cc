@@ -2,7 +2,7 @@
 
 #include "base/stage_hook.h"
 #include "engine/candidates.h"
-#include "engine/chain_rows.h"
+#include "engine/choose_search.h"
 #include "engine/disjoint_files.h"
 #include "engine/equivalence.h"
 #include "engine/verify_matches.h"

@@ -1,0 +1,113 @@
+#include "engine/choose_search.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/table.h"
+#include "engine/class_ranges.h"
+
+namespace {
+
+// The costs the choice weighs, in one place. A step of the search by chain
+// ends (a line of a class looked at, with its search among the chain ends)
+// costs about as much as this many row word steps. The figure is the one
+// the earlier choice gave a trial of the search by chain ends before it was
+// given up for the rows; it is not measured again. The rows alone were
+// timed: on random lines of two values, 400,000 a side (bench/run --cases
+// dense), the run took 8.3 s of processor time for 6 to 10 x 10^9 row word
+// steps at four levels, about 1 ns each.
+constexpr uint64_t kWordsPerStep = 16;
+
+}  // namespace
+
+search_sizes measure_search(const int32_t* old_classes, int32_t old_count,
+                            const int32_t* class_list, int32_t new_count) {
+  search_sizes sizes;
+  sizes.old_count = old_count;
+  sizes.new_count = new_count;
+  // Old members by class start; element 0 counts the old lines of no class.
+  table<int32_t> old_members(static_cast<uint64_t>(new_count) + 2);
+  memset(old_members.data(), 0, (static_cast<uint64_t>(new_count) + 2) * sizeof(int32_t));
+  for (int32_t i = 1; i <= old_count; ++i) ++old_members[old_classes[i]];
+  sizes.least_unpaired = old_members[0];
+  const class_ranges ranges = make_class_ranges(class_list, new_count);
+  for (int32_t start = 1, end; start <= new_count; start = end) {
+    end = class_end(ranges, start);
+    const int64_t old_side = old_members[start];
+    sizes.matching_pairs += static_cast<uint64_t>(old_side) * static_cast<uint64_t>(end - start);
+    sizes.least_unpaired += std::abs(old_side - (end - start));
+  }
+  return sizes;
+}
+
+uint64_t row_memory_allowed(int32_t old_count, int32_t new_count) {
+  return 4 * (static_cast<uint64_t>(old_count) + static_cast<uint64_t>(new_count)) +
+         (uint64_t{4} << 20);
+}
+
+namespace {
+
+// The band, where it may hold the chain; steps as in choose_search.
+void plan_band(const search_sizes& sizes, int32_t band, uint64_t row_steps, uint64_t whole_steps,
+               search_plan& plan) {
+  // A band leaves pairs out only where a view is longer, and holds the
+  // chain only where it leaves fewer than band - 1 lines unpaired.
+  if (std::max(sizes.old_count, sizes.new_count) <= band || sizes.least_unpaired >= band - 1)
+    return;
+  plan.band = band;
+  plan.band_step_limit = row_steps < whole_steps ? row_steps : UINT64_MAX;
+  // The pairs of matching lines within the band, were they spread evenly:
+  // where those outnumber the rows' steps, a check on the first lines that
+  // costs a share of the rows' steps may spare the band.
+  const double band_pairs = static_cast<double>(sizes.matching_pairs) *
+                            std::min(1.0, 2.0 * band / std::max(sizes.new_count, 1));
+  const int64_t check_lines = std::min<int64_t>(sizes.old_count, 8 * int64_t{band});
+  const uint64_t check_steps =
+      static_cast<uint64_t>(check_lines * ((check_lines + band) / 64 + 1)) / kWordsPerStep;
+  if (band_pairs > static_cast<double>(row_steps) && check_steps <= row_steps / 4)
+    plan.band_check_lines = static_cast<int32_t>(check_lines);
+}
+
+}  // namespace
+
+search_plan choose_search(const search_sizes& sizes, int32_t band, uint64_t row_memory) {
+  search_plan plan;
+  plan.rows = choose_row_levels(sizes.old_count, sizes.new_count, row_memory);
+  // Both in steps of the search by chain ends; the whole search's at most.
+  const uint64_t row_steps =
+      plan.rows.count == 0
+          ? UINT64_MAX
+          : row_word_steps(plan.rows, sizes.old_count, sizes.new_count) / kWordsPerStep;
+  const uint64_t whole_steps = sizes.matching_pairs + static_cast<uint64_t>(sizes.old_count);
+  plan_band(sizes, band, row_steps, whole_steps, plan);
+  plan.whole = whole_steps <= row_steps;
+  return plan;
+}
+
+bool band_may_hold(const search_plan& plan, const int32_t* old_classes, int32_t old_count,
+                   const int32_t* class_list, int32_t new_count) {
+  const int32_t lines = plan.band_check_lines;
+  if (lines == 0) return true;
+  // Old line i pairs in the band with new lines up to i + band - 1.
+  const int32_t new_lines =
+      static_cast<int32_t>(std::min<int64_t>(new_count, int64_t{lines} + plan.band - 1));
+  const int32_t k = prefix_chain_length(old_classes, lines, class_list, new_count, new_lines);
+  return 2 * (int64_t{lines} - k) + (int64_t{new_count} - old_count) < plan.band - 1;
+}
+
+int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                           const int32_t* class_list, int32_t new_count, int32_t band) {
+  const search_plan plan =
+      choose_search(measure_search(old_classes, old_count, class_list, new_count), band,
+                    row_memory_allowed(old_count, new_count));
+  // A search in a band leaves old_classes as they were.
+  if (plan.band > 0 && band_may_hold(plan, old_classes, old_count, class_list, new_count)) {
+    const int32_t k = find_candidates_within(search, old_classes, old_count, class_list,
+                                             new_count, plan.band_step_limit, plan.band);
+    if (k >= 0) return k;
+    start_candidate_search(search, old_count);
+  }
+  if (plan.whole) return find_candidates(search, old_classes, old_count, class_list, new_count);
+  return find_chain_by_rows(search, old_classes, old_count, class_list, new_count, plan.rows);
+}
