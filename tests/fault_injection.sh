@@ -124,10 +124,10 @@ verdict() {  # point, mode, scenario index, status
 
 for point in "${fiu_points[@]}"; do
   for i in "${!scenarios[@]}"; do
-    run_one "${scenarios[$i]}" fiu-run -x -c "enable name=$point"
+    run_one "${scenarios[$i]}" fiu-run -x -f "" -c "enable name=$point"
     verdict "$point" always "$i" $?
     for ((k = 0; k < random_runs; ++k)); do
-      run_one "${scenarios[$i]}" fiu-run -x -c "enable_random name=$point,probability=0.3"
+      run_one "${scenarios[$i]}" fiu-run -x -f "" -c "enable_random name=$point,probability=0.3"
       verdict "$point" random "$i" $?
     done
   done
