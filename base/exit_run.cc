@@ -18,8 +18,9 @@ int first_output_error = 0;
 
 // Set by the first thread that ends the run. Both threads of a two-part
 // step may fail at once; the second waits for the first's exit rather than
-// check a standard output that the first has already closed.
-std::atomic<bool> run_ending{false};
+// check a standard output that the first has already closed. A word, not a
+// bool: riscv64 exchanges a byte only through libatomic.
+std::atomic<int> run_ending{0};
 
 }  // namespace
 
@@ -33,7 +34,7 @@ void output_failed() {
 }
 
 void exit_run() {
-  if (run_ending.exchange(true)) {
+  if (run_ending.exchange(1) != 0) {
     for (;;) pause();
   }
   // A listing that did not reach its reader is no answer, whatever the
