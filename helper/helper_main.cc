@@ -1,10 +1,10 @@
 // ovarnh: compares two files of any size in one forward pass, holding at most
 // WINDOW_LINES lines of each, and prints the plain change listing.
-#include <cstdio>
 #include <cstring>
 
 #include "base/standard_streams.h"
 #include "helper/helper_state.h"
+#include "helper/line_window.h"
 #include "helper/run_comparison.h"
 
 // The one place where the program ends: the status comes back from the
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   hold_standard_descriptors();
   const int status = run_helper(argc, argv);
   if (const int error = finish_standard_output(); error != 0) {
-    std::fprintf(stderr, "varnh: standard output: %s\n", std::strerror(error));
+    helper_fail("standard output: ", std::strerror(error));
     return HELPER_TROUBLE;
   }
   return status;
