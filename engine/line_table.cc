@@ -46,7 +46,7 @@ inline void feed_bytes(line_hash& hash, const unsigned char* p, const unsigned c
       for (; end - p >= 16; p += 16) {
         uint64_t run = 0;
         for (int k = 0; k < 16; ++k)
-          run += static_cast<uint64_t>(as_is ? p[k] : mode.map[p[k]]) << line_run_shifts[k];
+          run += static_cast<uint64_t>(as_is ? p[k] : mode.map[p[k]]) << kLineRunShifts[k];
         sum += run;
       }
     }
@@ -100,7 +100,7 @@ void add_mark(mark_fill& fill, int32_t lines_before, int64_t offset) {
   fill.marks[fill.count++] = line_mark{lines_before, offset};
 }
 
-static_assert(block_padding >= kernel_padding);
+static_assert(block_padding >= kKernelPadding);
 
 // Reads the file in large blocks and hashes each line where it lies in the
 // block; a line that runs over the end of a block goes on in the next one,

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "port/cpu.h"
+#include "port/kernel_twins.h"
 #include "port/port_config.h"
 
 #if OVARN_HAVE_X86_VECTORS
@@ -13,7 +14,7 @@ namespace {
 
 // Line hashes. Whole lines under no option: every byte counts as itself and
 // each line starts at shift 0, so the 16-byte runs of a line, its last
-// partial run included, all take the shifts of line_run_shifts.
+// partial run included, all take the shifts of kLineRunShifts.
 
 // The portable form: a line is found with memchr and summed a run of 16
 // bytes at a time.
@@ -27,10 +28,10 @@ int32_t hash_whole_lines_plain(const unsigned char* p, const unsigned char* end,
     const unsigned char* q = p;
     for (; newline - q >= 16; q += 16) {
       uint64_t run = 0;
-      for (int k = 0; k < 16; ++k) run += static_cast<uint64_t>(q[k]) << line_run_shifts[k];
+      for (int k = 0; k < 16; ++k) run += static_cast<uint64_t>(q[k]) << kLineRunShifts[k];
       sum += run;
     }
-    for (int k = 0; q < newline; ++q, ++k) sum += static_cast<uint64_t>(*q) << line_run_shifts[k];
+    for (int k = 0; q < newline; ++q, ++k) sum += static_cast<uint64_t>(*q) << kLineRunShifts[k];
     keys[count++ * stride] = fold_line_sum(sum);
     p = newline + 1;
   }
@@ -40,11 +41,12 @@ int32_t hash_whole_lines_plain(const unsigned char* p, const unsigned char* end,
 
 #if OVARN_HAVE_X86_VECTORS
 
-// A run of 16 bytes widened to 32-bit lanes, each shifted as line_run_shifts says;
+// A run of 16 bytes widened to 32-bit lanes, each shifted as kLineRunShifts says;
 // lane j gets bytes j and j + 8.
 __attribute__((target("avx2"))) inline __m256i shifted_run(__m128i run) {
-  const __m256i low_shifts = _mm256_setr_epi32(0, 7, 14, 5, 12, 3, 10, 1);
-  const __m256i high_shifts = _mm256_setr_epi32(8, 15, 6, 13, 4, 11, 2, 9);
+  const __m256i low_shifts = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLineRunShifts));
+  const __m256i high_shifts =
+      _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kLineRunShifts + 8));
   __m256i low = _mm256_sllv_epi32(_mm256_cvtepu8_epi32(run), low_shifts);
   __m256i high = _mm256_sllv_epi32(_mm256_cvtepu8_epi32(_mm_srli_si128(run, 8)), high_shifts);
   return _mm256_add_epi32(low, high);
@@ -124,8 +126,7 @@ __attribute__((target("avx2,bmi"))) int32_t hash_whole_lines_vector(const unsign
 // 255 << 15, so the 16 lanes' total fits 32 bits.
 __attribute__((target("avx512f,avx512bw"))) inline uint64_t short_line_sum(
     const unsigned char* p, size_t length) {
-  const __m512i shifts =
-      _mm512_setr_epi32(0, 7, 14, 5, 12, 3, 10, 1, 8, 15, 6, 13, 4, 11, 2, 9);
+  const __m512i shifts = _mm512_loadu_si512(kLineRunShifts);
   const __mmask64 keep = length == 64 ? ~__mmask64{0} : (__mmask64{1} << length) - 1;
   const __m512i bytes = _mm512_maskz_loadu_epi8(keep, p);
   __m512i lanes = _mm512_sllv_epi32(_mm512_cvtepu8_epi32(_mm512_castsi512_si128(bytes)), shifts);
@@ -197,8 +198,6 @@ int32_t hash_whole_lines(hash_form form, const unsigned char* p, const unsigned 
 
 // Line ends and equal lines, for verification.
 
-namespace {
-
 int32_t find_line_ends_plain(const unsigned char* p, const unsigned char* end, int32_t most,
                              int64_t base, int64_t* offsets) {
   const unsigned char* start = p;
@@ -211,6 +210,35 @@ int32_t find_line_ends_plain(const unsigned char* p, const unsigned char* end, i
   }
   return n;
 }
+
+// Line by line: each old line that lies whole in its buffer against the new
+// line of the same length.
+int32_t pass_equal_lines_plain(const line_run& old_run, const line_run& new_run,
+                               const int32_t* pairs, int32_t first_new, int32_t most) {
+  const unsigned char* o = old_run.start;
+  const unsigned char* n = new_run.start;
+  int32_t passed = 0;
+  while (passed < most && (passed == 0 || pairs[passed] == first_new + passed)) {
+    auto* newline = static_cast<const unsigned char*>(memchr(o, '\n', old_run.end - o));
+    if (newline == nullptr) break;
+    const size_t length = static_cast<size_t>(newline - o) + 1;
+    if (static_cast<size_t>(new_run.end - n) < length || memcmp(o, n, length) != 0) break;
+    o += length;
+    n += length;
+    old_run.offsets[passed] = old_run.base + (o - old_run.start);
+    new_run.offsets[passed] = new_run.base + (n - new_run.start);
+    ++passed;
+  }
+  return passed;
+}
+
+int32_t count_below_16_plain(const int32_t* first, int32_t y) {
+  int32_t count = 0;
+  for (int j = 0; j < 16; ++j) count += first[j] < y;
+  return count;
+}
+
+namespace {
 
 #if OVARN_HAVE_X86_VECTORS
 // Newlines are found 32 bytes at a time; stops where fewer than 32 bytes are
@@ -268,27 +296,6 @@ __attribute__((target("avx2,bmi"))) int32_t pass_equal_lines_vector(const line_r
 }
 #endif
 
-// Line by line: each old line that lies whole in its buffer against the new
-// line of the same length.
-int32_t pass_equal_lines_plain(const line_run& old_run, const line_run& new_run,
-                               const int32_t* pairs, int32_t first_new, int32_t most) {
-  const unsigned char* o = old_run.start;
-  const unsigned char* n = new_run.start;
-  int32_t passed = 0;
-  while (passed < most && (passed == 0 || pairs[passed] == first_new + passed)) {
-    auto* newline = static_cast<const unsigned char*>(memchr(o, '\n', old_run.end - o));
-    if (newline == nullptr) break;
-    const size_t length = static_cast<size_t>(newline - o) + 1;
-    if (static_cast<size_t>(new_run.end - n) < length || memcmp(o, n, length) != 0) break;
-    o += length;
-    n += length;
-    old_run.offsets[passed] = old_run.base + (o - old_run.start);
-    new_run.offsets[passed] = new_run.base + (n - new_run.start);
-    ++passed;
-  }
-  return passed;
-}
-
 }  // namespace
 
 int32_t find_line_ends(const unsigned char* p, const unsigned char* end, int32_t most,
@@ -320,9 +327,7 @@ int32_t count_below_16(const int32_t* first, int32_t y) {
   }
   return __builtin_ctz(~mask);
 #else
-  int32_t count = 0;
-  for (int j = 0; j < 16; ++j) count += first[j] < y;
-  return count;
+  return count_below_16_plain(first, y);
 #endif
 }
 

@@ -9,7 +9,7 @@
 
 // Bytes that must be readable after the end of a buffer handed to
 // hash_whole_lines: the vector forms load whole registers.
-constexpr size_t kernel_padding = 64;
+constexpr size_t kKernelPadding = 64;
 
 // The line hash's 64-bit sum folded into the hash, twice 16 bits onto 16.
 inline int32_t fold_line_sum(uint64_t sum) {
@@ -17,9 +17,11 @@ inline int32_t fold_line_sum(uint64_t sum) {
   return static_cast<int32_t>(static_cast<uint32_t>((t >> 16) + (t & 0xFFFF)));
 }
 
-// The shift of each byte of a run of 16 counted bytes that starts at shift 0.
-inline constexpr unsigned line_run_shifts[16] = {0, 7, 14, 5, 12, 3, 10, 1,
-                                                 8, 15, 6, 13, 4, 11, 2, 9};
+// The shift of each byte of a run of 16 counted bytes that starts at shift 0:
+// the shift cycles through 16 positions, 7 apart. The one schedule of every
+// form; the vector forms load it as 32-bit lanes.
+alignas(64) inline constexpr uint32_t kLineRunShifts[16] = {0, 7, 14, 5, 12, 3, 10, 1,
+                                                             8, 15, 6, 13, 4, 11, 2, 9};
 
 // The forms in which whole lines are hashed under no option, the fastest
 // first: with 512-bit vectors, with 256-bit vectors, byte by byte.
@@ -33,7 +35,7 @@ hash_form best_hash_form();
 // Hashes, under no option, every line that ends in [p, end), p being the
 // start of a line: the hash of the n-th goes to keys[n * stride]. Returns
 // the number of lines and sets *rest to the byte after the last newline.
-// kernel_padding bytes after end must be readable. form must be available.
+// kKernelPadding bytes after end must be readable. form must be available.
 int32_t hash_whole_lines(hash_form form, const unsigned char* p, const unsigned char* end,
                          int32_t* keys, size_t stride, const unsigned char** rest);
 
