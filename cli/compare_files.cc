@@ -15,7 +15,7 @@
 #include "base/run_state.h"
 #include "base/stage_hook.h"
 #include "base/table.h"
-#include "build_paths.h"
+#include "base/build_paths.h"
 #include "cli/spool_stdin.h"
 #include "engine/line_table.h"
 #include "engine/match_lines.h"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "build_paths.h"
+#include "base/build_paths.h"
 #include "base/exec_installed.h"
 #include "base/exit_run.h"
 #include "base/messages.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "build_paths.h"
+#include "base/build_paths.h"
 #include "base/run_state.h"
 #include "dircmp/listing_title.h"
 
