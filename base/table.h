@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 #include <utility>
 
@@ -65,7 +66,8 @@ class table {
   T* data() const { return items_; }
   T& operator[](size_t n) const { return items_[n]; }
   uint64_t room() const { return room_; }
-  bool empty() const { return items_ == nullptr; }
+  // Whether the table holds no block: made empty, moved from or reset.
+  bool has_no_block() const { return items_ == nullptr; }
 
   // Exactly count elements of room, the first of them kept.
   void resize(uint64_t count) {
@@ -90,6 +92,15 @@ class table {
   T* items_ = nullptr;
   uint64_t room_ = 0;
 };
+
+// A table of count elements, each of them zero: the one way a table is made
+// cleared.
+template <typename T>
+table<T> zeroed_table(uint64_t count) {
+  table<T> made(count);
+  if (count != 0) memset(static_cast<void*>(made.data()), 0, count * sizeof(T));
+  return made;
+}
 
 // The block of from, handed over as a table of U: a step that turns one
 // vector into another in the same storage says so here. Its room is what

@@ -122,7 +122,7 @@ TEST(table_test, GrowingRoomKeepsTheContents) {
   EXPECT_EQ(t.room(), 20u);
   for (int32_t n = 0; n < 3; ++n) EXPECT_EQ(t[n], n);
   table<int32_t> moved = reuse_table<int32_t>(std::move(t));
-  EXPECT_TRUE(t.empty());
+  EXPECT_TRUE(t.has_no_block());
   EXPECT_EQ(moved[2], 2);
   state.exit_status = 2;  // the run ends with whatever status it has
   table<char> huge(1);

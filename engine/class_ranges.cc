@@ -1,14 +1,13 @@
 #include "engine/class_ranges.h"
 
-#include <cstring>
+#include <bit>
 
 class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count) {
   // Elements 0..new_count + 1, the terminator counted as a start.
   const uint64_t elements = static_cast<uint64_t>(new_count) + 2;
   const uint64_t words = elements / 64 + 1;
   class_ranges ranges;
-  ranges.starts = table<uint64_t>(words);
-  memset(ranges.starts.data(), 0, words * sizeof(uint64_t));
+  ranges.starts = zeroed_table<uint64_t>(words);
   uint64_t start_count = 1;
   for (int32_t x = 1; x <= new_count; ++x) {
     if (class_list[x] < 0) {
@@ -39,6 +38,6 @@ int32_t class_end(const class_ranges& ranges, int32_t start) {
   if (ranges.starts[w + 1] != 0) return (w + 1) * 64 + __builtin_ctzll(ranges.starts[w + 1]);
   // Else the rank of this start is the number of starts before it.
   uint64_t earlier = ranges.starts[w] & ((uint64_t{1} << (start & 63)) - 1);
-  uint32_t rank = ranges.starts_before[w] + static_cast<uint32_t>(__builtin_popcountll(earlier));
+  uint32_t rank = ranges.starts_before[w] + static_cast<uint32_t>(std::popcount(earlier));
   return ranges.start_of_rank[rank + 1];
 }

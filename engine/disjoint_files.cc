@@ -64,9 +64,8 @@ uint64_t filter_bit(uint64_t both, int bits) { return place_of(both, bits); }
 bool any_old_value_among(const line_tables& tables, const uint64_t* values, int32_t count) {
   const int slot_bits = std::bit_width(static_cast<uint32_t>(count)) + 1;
   const uint64_t slots = uint64_t{1} << slot_bits;
-  table<uint64_t> slot_table(slots);
+  table<uint64_t> slot_table = zeroed_table<uint64_t>(slots);
   uint64_t* set = slot_table.data();
-  memset(set, 0, slots * sizeof(uint64_t));
   // The slot that holds value, or the free slot where it would go.
   auto slot_of = [set, slot_bits, slots](uint64_t value) {
     uint64_t at = place_of(value, slot_bits);
@@ -92,9 +91,8 @@ bool share_a_value(const line_tables& tables) {
   const int32_t new_lines = tables.line_count[1];
   const int bits = filter_bits(old_lines);
   const uint64_t words = (uint64_t{1} << bits) / 64;
-  table<uint64_t> filter_table(words);
+  table<uint64_t> filter_table = zeroed_table<uint64_t>(words);
   uint64_t* filter = filter_table.data();
-  memset(filter, 0, words * sizeof(uint64_t));
   for (int32_t i = 1; i <= old_lines; ++i) {
     uint64_t bit = filter_bit(both_hashes(old_table[i]), bits);
     filter[bit >> 6] |= uint64_t{1} << (bit & 63);

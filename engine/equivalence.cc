@@ -201,9 +201,8 @@ bool count_line_classes(line_tables& tables, line_classes& classes) {
   // Per key: the count of new lines, then the index in the class list at
   // which its class starts, negated until the class's first line is placed,
   // or 0 for a key no new line has.
-  table<int32_t> starts(span);
+  table<int32_t> starts = zeroed_table<int32_t>(span);
   int32_t* start = starts.data();
-  std::fill(start, start + span, 0);
   for (int32_t j = 1; j <= new_count; ++j) ++start[new_view[j].key - low];
   int32_t next = 1;
   for (uint64_t k = 0; k < span; ++k) {

@@ -214,9 +214,9 @@ TEST(equivalence_test, CountingLeavesViewsItDoesNotSuit) {
     tables.line_table[1][1].key = 0x7fff0000;  // no common prefix: the views are whole
     trim_common_ends(tables, classes);
     EXPECT_FALSE(count_line_classes(tables, classes));
-    EXPECT_TRUE(classes.new_class_list.empty());
-    EXPECT_FALSE(tables.line_table[0].empty());
-    EXPECT_FALSE(tables.line_table[1].empty());
+    EXPECT_TRUE(classes.new_class_list.has_no_block());
+    EXPECT_FALSE(tables.line_table[0].has_no_block());
+    EXPECT_FALSE(tables.line_table[1].has_no_block());
   }
 }
 

@@ -1,21 +1,9 @@
 #include "engine/marked_set.h"
 
-#include <cstring>
-
-namespace {
-
-table<uint64_t> zeroed_words(uint64_t bits) {
-  uint64_t count = bits / 64 + 1;
-  table<uint64_t> words(count);
-  memset(words.data(), 0, count * sizeof(uint64_t));
-  return words;
-}
-
-}  // namespace
-
 marked_set make_marked_set(uint32_t size) {
-  uint64_t word_count = static_cast<uint64_t>(size) / 64 + 1;
-  return marked_set{zeroed_words(size), zeroed_words(word_count)};
+  const uint64_t word_count = static_cast<uint64_t>(size) / 64 + 1;
+  return marked_set{zeroed_table<uint64_t>(word_count),
+                    zeroed_table<uint64_t>(word_count / 64 + 1)};
 }
 
 int32_t next_unmarked_after(const marked_set& set, int32_t x, int32_t end) {

@@ -314,8 +314,8 @@ struct pass_split {
 bool find_split(const verify_pass& pass, const line_tables& tables, pass_split* split) {
   constexpr int32_t kFewestMarks = 3;
   const int32_t* mark_count = tables.line_mark_count;
-  if (mark_count[0] < kFewestMarks || tables.line_marks[0].empty() ||
-      tables.line_marks[1].empty() || mark_count[1] < 1)
+  if (mark_count[0] < kFewestMarks || tables.line_marks[0].has_no_block() ||
+      tables.line_marks[1].has_no_block() || mark_count[1] < 1)
     return false;
   split->old_mark = tables.line_marks[0][mark_count[0] / 2];
   int32_t first_lines = split->old_mark.lines_before;
