@@ -14,9 +14,9 @@
 
 namespace {
 
-// Reads the file again and stores the second hash of line j in the view_pos
-// of table entry j; false when the file no longer holds the lines loaded.
-bool print_lines(const char* path, line_entry* table, int32_t lines) {
+// Reads the file again and stores the print of line j, its second hash, in
+// the view_pos of table entry j; false when the file no longer holds the lines loaded.
+bool store_line_prints(const char* path, line_entry* table, int32_t lines) {
   const owned_fd file(open(path, O_RDONLY));
   if (!file.is_open()) return false;
   block_reader reader = make_block_reader(file.get(), 0, path);
@@ -133,7 +133,7 @@ bool files_share_no_line(const line_rules& rules, const char* old_path, const ch
   // A thread pays for itself from some tens of thousands of lines.
   const bool large = old_lines + new_lines >= 32768;
   run_both(
-      large, [&] { old_read = print_lines(old_path, old_table, old_lines); },
-      [&] { new_read = print_lines(new_path, new_table, new_lines); });
+      large, [&] { old_read = store_line_prints(old_path, old_table, old_lines); },
+      [&] { new_read = store_line_prints(new_path, new_table, new_lines); });
   return old_read && new_read && !share_a_value(tables);
 }

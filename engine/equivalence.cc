@@ -119,7 +119,8 @@ void trim_common_ends(line_tables& tables, line_classes& classes) {
 // The order is total (positions are distinct within a view), so any correct
 // sort gives the one result. A view fresh from trim_common_ends is in
 // position order, so a stable sort by key alone gives that order: a radix
-// sort, byte by byte from the lowest, does it in a few linear passes.
+// sort, digit by digit (of at most 11 bits) from the lowest, does it in a
+// few linear passes.
 void sort_line_view(line_entry* view, int32_t count) {
   line_entry* first = view + 1;
   line_entry* last = first + count;

@@ -30,7 +30,9 @@ struct line_classes {
   table<int32_t> old_line_class;
 };
 
-// Sets prefix_len, suffix_len, both views, their counts and view_pos fields.
+// Test seam: sets prefix_len, suffix_len, both views, their counts and
+// view_pos fields, the steps before sort_line_classes. build_line_classes
+// takes them apart, as counting needs no view_pos.
 void trim_common_ends(line_tables& tables, line_classes& classes);
 
 // Sorts entries 1..count by key, then by view_pos.
@@ -48,8 +50,9 @@ void sort_line_classes(line_tables& tables, line_classes& classes);
 // The views need no view_pos.
 bool count_line_classes(line_tables& tables, line_classes& classes);
 
-// trim_common_ends, then count_line_classes or, where it does not suit,
-// sort_line_classes, on the two loaded line tables, which it consumes.
+// On the two loaded line tables, which it consumes: finds the common ends
+// and the views, then count_line_classes or, where it does not suit,
+// numbers the views and runs sort_line_classes.
 void build_line_classes(line_tables& tables, line_classes& classes);
 
 #endif  // OVARN_ENGINE_EQUIVALENCE_H_

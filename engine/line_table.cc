@@ -58,6 +58,9 @@ inline void feed_bytes(line_hash& hash, const unsigned char* p, const unsigned c
     bool pending = hash.pending_blanks;
     for (; p < end; ++p) {
       unsigned char b = *p;
+      // Blanks here are space and tab alone, narrower on purpose than the
+      // space class that verification skips: the hash decides which lines
+      // may pair, so a carriage return or form feed keeps lines apart.
       if (b == ' ' || b == '\t') {
         pending = true;
         continue;
@@ -100,7 +103,7 @@ void add_mark(mark_fill& fill, int32_t lines_before, int64_t offset) {
   fill.marks[fill.count++] = line_mark{lines_before, offset};
 }
 
-static_assert(block_padding >= kKernelPadding);
+static_assert(kReaderPadding >= kKernelPadding);
 
 // Reads the file in large blocks and hashes each line where it lies in the
 // block; a line that runs over the end of a block goes on in the next one,

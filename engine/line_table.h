@@ -31,8 +31,10 @@ struct line_tables {
   int32_t line_mark_count[2] = {0, 0};
 };
 
-// The hash of the stream's next line under rules (at least 1), or 0 at end
-// of file before the line's newline.
+// Test seam: the hash of the stream's next line under rules (at least 1),
+// or 0 at end of file before the line's newline. A byte at a time, the
+// reference that the tests hold every faster form against; the program
+// loads its tables with load_line_table.
 int32_t hash_next_line(const line_rules& rules, FILE* stream);
 
 // Reads the whole file from its start into tables.line_table[file], whole

@@ -30,10 +30,6 @@ inline void unmark(marked_set& set, int32_t x) {
   set.full_words[x >> 12] &= ~(uint64_t{1} << ((x >> 6) & 63));
 }
 
-inline bool is_marked(const marked_set& set, int32_t x) {
-  return (set.words[x >> 6] >> (x & 63)) & 1;
-}
-
 // The first index in [x, end) that is not in the set, or end, where the
 // rest of the word of x is all in the set.
 int32_t next_unmarked_after(const marked_set& set, int32_t x, int32_t end);

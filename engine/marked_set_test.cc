@@ -7,6 +7,9 @@
 
 namespace {
 
+// Whether x is in the set, read from its bit: the search needs no such test.
+bool is_marked(const marked_set& set, int32_t x) { return (set.words[x >> 6] >> (x & 63)) & 1; }
+
 // The first index in [x, end) outside marks, the slow way.
 int32_t expected_next(const std::set<int32_t>& marks, int32_t x, int32_t end) {
   while (x < end && marks.count(x) != 0) ++x;

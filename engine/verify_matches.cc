@@ -26,18 +26,18 @@ const unsigned char* whole_line_in_block(block_reader& reader, size_t* length) {
   return newline != nullptr ? start : nullptr;
 }
 
-// Reads through the next newline; the number of reads, end of file counted
-// as one.
-int64_t skip_rest(block_reader& reader) {
-  int64_t reads = 0;
+// Reads through the next newline; returns the bytes passed, end of file
+// counted as one.
+int64_t skip_rest_of_line(block_reader& reader) {
+  int64_t passed = 0;
   for (;;) {
-    if (reader.pos == reader.end && !refill(reader)) return reads + 1;  // end of file reads once
+    if (reader.pos == reader.end && !refill(reader)) return passed + 1;  // end of file counts once
     size_t length;
     if (whole_line_in_block(reader, &length) != nullptr) {
       reader.pos += length;
-      return reads + static_cast<int64_t>(length);
+      return passed + static_cast<int64_t>(length);
     }
-    reads += static_cast<int64_t>(reader.end - reader.pos);
+    passed += static_cast<int64_t>(reader.end - reader.pos);
     reader.pos = reader.end;
   }
 }
@@ -56,9 +56,11 @@ int next_char(line_cursor& cursor) {
   return cursor.last;
 }
 
-void skip_line(line_cursor& cursor) { cursor.bytes += skip_rest(*cursor.reader); }
+void skip_line(line_cursor& cursor) { cursor.bytes += skip_rest_of_line(*cursor.reader); }
 
-// Space, tab, newline, vertical tab, form feed and carriage return.
+// Space, tab, newline, vertical tab, form feed and carriage return: wider on
+// purpose than the hash's blanks (space and tab), as verification only
+// drops pairings the hash made and never makes one.
 bool is_space(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Reads on past the space-class characters other than the newline.
@@ -70,11 +72,12 @@ int skip_blanks(line_cursor& cursor) {
   return c;
 }
 
-// Two lines that lie whole in their blocks are compared at once. When they
-// differ, both are read through their newlines, as the comparison byte by
-// byte followed by finish_line would read them: the first difference lies
-// at or before the shorter line's newline.
-bool whole_lines_agree(line_cursor& old_line, line_cursor& new_line, bool* agree) {
+// Two lines that lie whole in their blocks are compared at once: returns
+// whether both did and were compared, with *agree saying whether they agree.
+// When they differ, both are read through their newlines, as the comparison
+// byte by byte followed by finish_line would read them: the first difference
+// lies at or before the shorter line's newline.
+bool compared_in_blocks(line_cursor& old_line, line_cursor& new_line, bool* agree) {
   size_t old_length, new_length;
   const unsigned char* old_text = whole_line_in_block(*old_line.reader, &old_length);
   if (old_text == nullptr) return false;
@@ -93,7 +96,7 @@ bool whole_lines_agree(line_cursor& old_line, line_cursor& new_line, bool* agree
 // Byte for byte, newline included.
 bool lines_agree_exactly(line_cursor& old_line, line_cursor& new_line) {
   bool agree;
-  if (whole_lines_agree(old_line, new_line, &agree)) return agree;
+  if (compared_in_blocks(old_line, new_line, &agree)) return agree;
   for (;;) {
     int c = next_char(old_line);
     int d = next_char(new_line);
@@ -337,7 +340,7 @@ bool find_split(const verify_pass& pass, const line_tables& tables, pass_split* 
 int64_t start_second_part(verify_part& part, const pass_split& split) {
   block_reader& new_reader = *part.new_line.reader;
   for (int32_t lines = split.new_mark.lines_before; lines < split.last_new; ++lines)
-    part.new_line.bytes += skip_rest(new_reader);
+    part.new_line.bytes += skip_rest_of_line(new_reader);
   if (new_reader.met_end) part.failed = true;
   return part.new_line.bytes;
 }

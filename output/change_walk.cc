@@ -67,11 +67,11 @@ void report_change(change_walk& walk, int32_t a, int32_t b, int32_t c, int32_t d
   }
   print_command_line(format, a, b, c, d);
   if (format == FMT_NORMAL || format == FMT_IFDEF) {
-    copy_out_lines(walk.out, walk.result.old_offsets.data(), a, b, 0, "< ", 1);
+    copy_out_lines(walk.out, walk.result.old_offsets.data(), a, b, 0, "< ");
     if (format == FMT_NORMAL && has_old && has_new) fputs("---\n", stdout);
   }
   copy_out_lines(walk.out, walk.result.new_offsets.data(), c, d, 1,
-                 format == FMT_NORMAL ? "> " : "", 0);
+                 format == FMT_NORMAL ? "> " : "");
   if ((format == FMT_EDIT || format == FMT_REVERSE) && has_new) fputs(".\n", stdout);
   close_conditional_block(walk.out);
 }

@@ -15,12 +15,12 @@ struct change_range {
 };
 
 // At most this many changes wait in one group.
-constexpr int32_t max_pending_changes = 128;
+constexpr int32_t kMostPendingChanges = 128;
 
 // The group being gathered.
 struct context_listing {
-  change_range pending_changes[max_pending_changes];
-  int32_t context_count = 0;
+  change_range pending_changes[kMostPendingChanges];
+  int32_t pending_count = 0;
 };
 
 // Prints the two file-name lines with modification times and starts an empty

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr size_t kStageBytes = size_t{1} << 16;
+// The stretch of a file copied through unchanged at a time.
+constexpr size_t kCopyBlockBytes = size_t{1} << 16;
 
 // Bytes of the listing that bypass the stream's buffer: a failure is caught
 // where it happens, while its reason is still known.
@@ -35,17 +37,19 @@ void seek_to(line_output& out, int file, int64_t offset) {
   }
 }
 
-// Copies count bytes from the stream unchanged.
+// Copies count bytes (or, with count negative, all the bytes to the end of
+// the file) from the stream unchanged.
 void copy_bytes(line_output& out, int file, int64_t count) {
-  char block[65536];
+  char block[kCopyBlockBytes];
   FILE* stream = out.input_streams[file].get();
-  while (count > 0) {
-    size_t want = static_cast<size_t>(std::min<int64_t>(count, sizeof block));
-    size_t got = fread(block, 1, want, stream);
+  while (count != 0) {
+    const size_t want =
+        count < 0 ? sizeof block : static_cast<size_t>(std::min<int64_t>(count, sizeof block));
+    const size_t got = fread(block, 1, want, stream);
     if (got == 0) return check_stream(out, file);
     write_out(block, got);
     out.stream_offset[file] += static_cast<int64_t>(got);
-    count -= static_cast<int64_t>(got);
+    if (count > 0) count -= static_cast<int64_t>(got);
   }
 }
 
@@ -57,7 +61,8 @@ const char* bytes_at(line_output& out, int file, int64_t offset, int64_t end, si
   block_reader& w = out.windows[file];
   // Clamped before it is narrowed: on a 32-bit system a line may be longer
   // than size_t counts.
-  const int64_t least = std::clamp<int64_t>(end - offset, 0, static_cast<int64_t>(block_bytes));
+  const int64_t least =
+      std::clamp<int64_t>(end - offset, 0, static_cast<int64_t>(kReaderBlockBytes));
   if (!fill_at(w, offset, static_cast<size_t>(least))) return nullptr;
   *length = w.end - w.pos;
   return reinterpret_cast<const char*>(w.bytes.data() + w.pos);
@@ -140,7 +145,7 @@ void copy_through(line_output& out, int64_t target) {
 // -D gives one symbol, possibly empty: with a symbol old lines stand under
 // #ifndef and new lines under #ifdef; without one both stand under #ifdef
 // of the empty name.
-void open_conditional_block(line_output& out, int32_t old_side) {
+void open_conditional_block(line_output& out, bool old_side) {
   const char* symbol = out.request->ifdef_new;
   if (out.open_block != 0) {
     printf("#else %s\n", symbol);
@@ -151,7 +156,7 @@ void open_conditional_block(line_output& out, int32_t old_side) {
     out.block_label = "";
     fputs("#ifdef \n", stdout);
   }
-  out.open_block = old_side + 1;
+  out.open_block = old_side ? 2 : 1;
 }
 
 }  // namespace
@@ -175,9 +180,10 @@ void start_line_output(line_output& out, const print_request& request) {
 }
 
 void copy_out_lines(line_output& out, const int64_t* offsets, int32_t a, int32_t b, int file,
-                    const char* prefix, int32_t old_side) {
+                    const char* prefix) {
   const bool merged = out.request->output_format == FMT_IFDEF;
-  if (merged && old_side == 1) copy_through(out, a <= b ? offsets[a - 1] : offsets[b]);
+  const bool old_side = file == 0;
+  if (merged && old_side) copy_through(out, a <= b ? offsets[a - 1] : offsets[b]);
   if (a > b) return;
   if (merged) open_conditional_block(out, old_side);
   if (!merged && !out.request->expand_tabs) {
@@ -202,10 +208,4 @@ void close_conditional_block(line_output& out) {
   out.open_block = 0;
 }
 
-void copy_rest_of_old_file(line_output& out) {
-  char block[65536];
-  size_t got;
-  while ((got = fread(block, 1, sizeof block, out.input_streams[0].get())) > 0)
-    write_out(block, got);
-  check_stream(out, 0);
-}
+void copy_rest_of_old_file(line_output& out) { copy_bytes(out, 0, -1); }

@@ -25,8 +25,8 @@ struct line_output {
   // Printed lines gather here and go to standard output in large writes.
   table<char> stage;
   size_t staged = 0;
-  // Under FMT_IFDEF: 0 when no conditional block is open, else 1 + the
-  // old_side of the lines printed last under it.
+  // Under FMT_IFDEF: 0 when no conditional block is open, else 1 + whether
+  // the lines printed last under it were the old file's.
   int32_t open_block = 0;
   // The symbol that the closing "#endif %s" line names.
   const char* block_label = nullptr;
@@ -39,11 +39,11 @@ void start_line_output(line_output& out, const print_request& request);
 
 // Prints lines a..b (none when a > b) of file (0 old, 1 new), whose offsets
 // are given, each after prefix (not under FMT_IFDEF), expanding tabs under
-// -t. Under FMT_IFDEF with old_side 1 it first copies the unchanged old text
-// up to line a (or to the end of line b when a > b), and it opens the
+// -t. Under FMT_IFDEF, for the old file it first copies the unchanged old
+// text up to line a (or to the end of line b when a > b), and it opens the
 // conditional block around the lines it prints.
 void copy_out_lines(line_output& out, const int64_t* offsets, int32_t a, int32_t b, int file,
-                    const char* prefix, int32_t old_side);
+                    const char* prefix);
 
 // Closes the conditional block if one is open ("#endif %s").
 void close_conditional_block(line_output& out);
