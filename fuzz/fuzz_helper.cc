@@ -29,11 +29,11 @@
 namespace {
 
 // The lines of text as the helper reads them: up to and including a
-// newline, at most LINE_LIMIT - 1 bytes.
+// newline, at most kLineLimit - 1 bytes.
 std::vector<std::string> split_lines(const std::string& text) {
   std::vector<std::string> lines;
   for (size_t start = 0; start < text.size();) {
-    const size_t most = std::min(text.size(), start + LINE_LIMIT - 1);
+    const size_t most = std::min(text.size(), start + kLineLimit - 1);
     const size_t newline = text.find('\n', start);
     const size_t end = newline < most ? newline + 1 : most;
     lines.push_back(text.substr(start, end - start));

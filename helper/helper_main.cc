@@ -1,5 +1,5 @@
 // ovarnh: compares two files of any size in one forward pass, holding at most
-// WINDOW_LINES lines of each, and prints the plain change listing.
+// kWindowLines lines of each, and prints the plain change listing.
 #include <cstring>
 
 #include "base/standard_streams.h"
@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
   const int status = run_helper(argc, argv);
   if (const int error = finish_standard_output(); error != 0) {
     helper_fail("standard output: ", std::strerror(error));
-    return HELPER_TROUBLE;
+    return kHelperTrouble;
   }
   return status;
 }

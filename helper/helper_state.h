@@ -13,20 +13,20 @@
 #include "helper/line_source.h"
 
 // At most this many lines of each file are held at once.
-inline constexpr int WINDOW_LINES = 30;
-// Each slot holds one line of at most SLOT_BYTES - 2 bytes and its terminator;
-// a line is read with the limit LINE_LIMIT, as fgets would be given.
-inline constexpr int SLOT_BYTES = 256;
-inline constexpr int LINE_LIMIT = SLOT_BYTES - 1;
+inline constexpr int kWindowLines = 30;
+// Each slot holds one line of at most kSlotBytes - 2 bytes and its terminator;
+// a line is read with the limit kLineLimit, as fgets would be given.
+inline constexpr int kSlotBytes = 256;
+inline constexpr int kLineLimit = kSlotBytes - 1;
 
 // A directory operand is joined with the other operand's last component in a
 // buffer of this many bytes, terminator included.
-inline constexpr int JOINED_PATH_BYTES = 100;
+inline constexpr int kJoinedPathBytes = 100;
 
 // Exit statuses: no line differed, changes were reported, trouble.
-inline constexpr int HELPER_SAME = 0;
-inline constexpr int HELPER_CHANGED = 1;
-inline constexpr int HELPER_TROUBLE = 2;
+inline constexpr int kHelperSame = 0;
+inline constexpr int kHelperChanged = 1;
+inline constexpr int kHelperTrouble = 2;
 
 // Slot buffers come from malloc: the C++ runtime ends the process when it
 // has no memory even for a nothrow new, and a window that cannot be had must
@@ -41,11 +41,11 @@ struct slot_freer {
 struct line_window {
   std::int64_t first_line = 1;
   std::int32_t stored_count = 0;
-  std::unique_ptr<char[], slot_freer> slots[WINDOW_LINES];
-  std::int32_t lengths[WINDOW_LINES] = {};  // bytes of the line in each slot
+  std::unique_ptr<char[], slot_freer> slots[kWindowLines];
+  std::int32_t lengths[kWindowLines] = {};  // bytes of the line in each slot
   line_source source;
   const char* name = "";  // the path opened, for a read-error message
-  char joined_path[JOINED_PATH_BYTES] = {};  // a directory operand's file
+  char joined_path[kJoinedPathBytes] = {};  // a directory operand's file
 };
 
 struct helper_state {

@@ -1,6 +1,6 @@
 // A file read in large blocks and handed out a line at a time. A line is what
-// fgets with a limit of LINE_LIMIT gives: the bytes up to and including a
-// newline, or LINE_LIMIT - 1 bytes, whichever comes first, or the last bytes
+// fgets with a limit of kLineLimit gives: the bytes up to and including a
+// newline, or kLineLimit - 1 bytes, whichever comes first, or the last bytes
 // of the file. Unlike fgets it tells how many bytes it gave, so a NUL byte in
 // a line is kept and compared like any other byte.
 #ifndef OVARN_HELPER_LINE_SOURCE_H_

@@ -29,10 +29,12 @@ bool read_failure(const line_window& w) {
 bool read_next_line(helper_state& state, line_window& w, std::string_view& text) {
   const int k = w.stored_count;
   if (w.slots[k] == nullptr) {
-    w.slots[k].reset(static_cast<char*>(std::malloc(SLOT_BYTES)));
+    w.slots[k].reset(static_cast<char*>(std::malloc(kSlotBytes)));
+    // Reported as a failed resynchronisation on purpose: the listing ends as
+    // at any change the window cannot hold, with the omitted-record lines.
     if (w.slots[k] == nullptr) return resync_failure(state);
   }
-  const std::size_t length = read_source_line(w.source, w.slots[k].get(), LINE_LIMIT);
+  const std::size_t length = read_source_line(w.source, w.slots[k].get(), kLineLimit);
   if (w.source.failed) return read_failure(w);
   text = {};
   if (length == 0) return true;
@@ -53,7 +55,7 @@ bool get_line(helper_state& state, int f, std::int64_t n, std::string_view& text
     return true;
   }
   if (k > w.stored_count) return helper_fail("program error ", "2");
-  if (w.stored_count == WINDOW_LINES) return helper_fail("program error ", "3");
+  if (w.stored_count == kWindowLines) return helper_fail("program error ", "3");
   // Once the end has been met no further read is tried, so a terminal on
   // standard input is not asked for more after its end-of-file.
   if (w.source.ended) {

@@ -7,7 +7,7 @@
 // the next drop_lines of the same file.
 //
 // An operation that can fail gives false once it has written its message;
-// the caller then stops and hands HELPER_TROUBLE up to the entry point, so
+// the caller then stops and hands kHelperTrouble up to the entry point, so
 // nothing more is written to standard output.
 #ifndef OVARN_HELPER_LINE_WINDOW_H_
 #define OVARN_HELPER_LINE_WINDOW_H_
@@ -18,12 +18,12 @@
 #include "helper/helper_state.h"
 
 // Writes "varnh: <text><detail>" and a newline to standard error; the run
-// then ends with HELPER_TROUBLE. Gives false, for its callers to return.
+// then ends with kHelperTrouble. Gives false, for its callers to return.
 bool helper_fail(const char* text, const char* detail);
 
 // Sets text to line n of file f, with its newline when it has one, or to an
 // empty text when the file ends before line n (a line is never empty). A
-// line is read as fgets with a limit of LINE_LIMIT would read it, so a longer
+// line is read as fgets with a limit of kLineLimit would read it, so a longer
 // line of the file comes as several lines. False on a read error, a misuse
 // of the window or a slot that cannot be allocated.
 [[nodiscard]] bool get_line(helper_state& state, int f, std::int64_t n, std::string_view& text);

@@ -88,7 +88,7 @@ TEST(GetLine, HoldsAFullWindowOfLines) {
   std::string content;
   for (int i = 1; i <= 40; ++i) content += std::to_string(i) + "\n";
   window_fixture w(content);
-  for (int n = 1; n <= WINDOW_LINES; ++n) EXPECT_EQ(w.line(n), std::to_string(n) + "\n");
+  for (int n = 1; n <= kWindowLines; ++n) EXPECT_EQ(w.line(n), std::to_string(n) + "\n");
   drop_lines(w.state, 0, 29);
   EXPECT_EQ(w.line(30), "30\n");
   EXPECT_EQ(w.line(31), "31\n");
@@ -98,7 +98,7 @@ TEST(GetLine, GuardsAgainstMisuse) {
   std::string content;
   for (int i = 1; i <= 40; ++i) content += "x\n";
   std::vector<std::int64_t> past_the_window;
-  for (int n = 1; n <= WINDOW_LINES + 1; ++n) past_the_window.push_back(n);
+  for (int n = 1; n <= kWindowLines + 1; ++n) past_the_window.push_back(n);
   struct {
     std::vector<std::int64_t> asked;  // a line number, or -n to drop through n
     const char* message;
@@ -135,8 +135,8 @@ TEST(GetLine, ReadsAcrossBlockBoundaries) {
   for (std::int64_t n = 1;; ++n) {
     const std::string line = w.line(n);
     if (line == "<none>") break;
-    ASSERT_TRUE(line.back() == '\n' || line.size() == LINE_LIMIT - 1) << n;
-    ASSERT_LE(line.size(), static_cast<std::size_t>(LINE_LIMIT - 1));
+    ASSERT_TRUE(line.back() == '\n' || line.size() == kLineLimit - 1) << n;
+    ASSERT_LE(line.size(), static_cast<std::size_t>(kLineLimit - 1));
     joined += line;
     drop_lines(w.state, 0, n);
   }

@@ -25,6 +25,7 @@ namespace {
 bool join_into_window(line_window& w, const char* dir, const char* name) {
   const int length = std::snprintf(w.joined_path, sizeof w.joined_path, "%s/%s", dir, name);
   if (length >= 0 && static_cast<std::size_t>(length) < sizeof w.joined_path) return true;
+  // No blank after "can't open", as for every path the helper cannot open.
   std::fprintf(stderr, "varnh: can't open%s/%s\n", dir, name);
   return false;
 }
@@ -45,6 +46,8 @@ bool open_operand(line_window& w, const char* path, const char* other) {
     opened = w.joined_path;
   }
   w.source.fd = open(opened, O_RDONLY);
+  // "can't open" runs into the path with no blank between, on purpose: the
+  // message stands as the helper has always written it.
   if (w.source.fd < 0) return helper_fail("can't open", opened);
   w.source.owns_fd = true;
   w.name = opened;

@@ -14,7 +14,7 @@ const char* last_component(const char* path);
 
 // Opens path for reading, with other as the other operand's path, and sets
 // the window's source and name; the window closes what it opened. A joined
-// path that does not fit JOINED_PATH_BYTES fails as a path that cannot be
+// path that does not fit kJoinedPathBytes fails as a path that cannot be
 // opened. False once the failure is reported.
 [[nodiscard]] bool open_operand(line_window& w, const char* path, const char* other);
 

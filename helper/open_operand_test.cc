@@ -38,8 +38,8 @@ class OpenOperandTest : public testing::Test {
     rmdir(dir_.c_str());
   }
   std::string first_line_of(line_window& w) {
-    char buf[LINE_LIMIT + 1];
-    const std::size_t n = read_source_line(w.source, buf, LINE_LIMIT);
+    char buf[kLineLimit + 1];
+    const std::size_t n = read_source_line(w.source, buf, kLineLimit);
     return std::string(buf, n);
   }
   std::string dir_;
@@ -83,8 +83,8 @@ TEST_F(OpenOperandTest, FailuresName) {
 }
 
 TEST_F(OpenOperandTest, JoinedPathMustFitItsBuffer) {
-  // dir_ + "/" + name, with the terminator, is exactly JOINED_PATH_BYTES.
-  const std::string fits(JOINED_PATH_BYTES - 2 - dir_.size(), 'n');
+  // dir_ + "/" + name, with the terminator, is exactly kJoinedPathBytes.
+  const std::string fits(kJoinedPathBytes - 2 - dir_.size(), 'n');
   const std::string fits_path = dir_ + "/" + fits;
   std::fclose(std::fopen(fits_path.c_str(), "w"));
   {

@@ -93,7 +93,7 @@ resync_outcome find_resync(helper_state& state) {
   };
   std::string_view text;
   bool equal = false;
-  for (int i = 1; i <= LOOK_AHEAD; ++i) {
+  for (int i = 1; i <= kLookAhead; ++i) {
     if (!get_line(state, 0, l0 + i, text)) return RESYNC_TROUBLE;
     if (text.empty()) return report(TO_END, TO_END);
     // Three equal lines ending at the line just read of the first file.

@@ -2,7 +2,7 @@
 // the window (line_window.h); L0 and L1 below are cur_line of the first and
 // second file, and everything but helper_fail's messages goes to standard
 // output. An operation that gives false has written its message, and the
-// comparison ends with HELPER_TROUBLE.
+// comparison ends with kHelperTrouble.
 //
 // A change is two counts a and b: a = -1 takes no line of the first file,
 // otherwise it covers lines L0 to L0 + a; b likewise for the second file from
@@ -17,7 +17,7 @@
 
 inline constexpr std::int32_t TO_END = 16384;
 // How far past the first differing pair the search looks in each file.
-inline constexpr int LOOK_AHEAD = WINDOW_LINES - 1;
+inline constexpr int kLookAhead = kWindowLines - 1;
 
 // True when texts x and y are equal; under blank_runs a run of white space
 // in one matches a run of any length in the other where both have white
@@ -31,7 +31,7 @@ enum resync_outcome {
   RESYNC_TROUBLE,  // the run must end; the message has been written
 };
 
-// With the lines at L0 and L1 differing, looks up to LOOK_AHEAD lines ahead
+// With the lines at L0 and L1 differing, looks up to kLookAhead lines ahead
 // in each file for three consecutive lines equal in both, and reports the
 // change before them (or, when a file ends first, everything to both ends).
 resync_outcome find_resync(helper_state& state);
@@ -45,7 +45,7 @@ void print_window_range(std::int64_t x, std::int32_t n);
 [[nodiscard]] bool report_window_change(helper_state& state, std::int32_t a, std::int32_t b);
 
 // Prints "L0,$cL1,$" and "---change record omitted", then writes the
-// "can't resynchronize" message; the run ends with HELPER_TROUBLE. Gives
+// "can't resynchronize" message; the run ends with kHelperTrouble. Gives
 // false, for its callers to return.
 bool resync_failure(const helper_state& state);
 

@@ -26,7 +26,7 @@ bool fetch_next_pair(helper_state& state, line_pair& p) {
 int run_comparison(helper_state& state) {
   bool differed = false;
   line_pair p;
-  if (!fetch_next_pair(state, p)) return HELPER_TROUBLE;
+  if (!fetch_next_pair(state, p)) return kHelperTrouble;
   while (!p.text[0].empty() && !p.text[1].empty()) {
     if (lines_equal(state, p.text[0], p.text[1])) {
       drop_lines(state, 0, state.cur_line[0]);
@@ -34,27 +34,27 @@ int run_comparison(helper_state& state) {
     } else {
       differed = true;
       const resync_outcome found = find_resync(state);
-      if (found == RESYNC_TROUBLE) return HELPER_TROUBLE;
+      if (found == RESYNC_TROUBLE) return kHelperTrouble;
       if (found == RESYNC_NONE) {
         resync_failure(state);
-        return HELPER_TROUBLE;
+        return kHelperTrouble;
       }
     }
-    if (!fetch_next_pair(state, p)) return HELPER_TROUBLE;
+    if (!fetch_next_pair(state, p)) return kHelperTrouble;
   }
-  if (p.text[0].empty() && p.text[1].empty()) return differed ? HELPER_CHANGED : HELPER_SAME;
+  if (p.text[0].empty() && p.text[1].empty()) return differed ? kHelperChanged : kHelperSame;
   // One file goes on: its remaining lines are added or deleted.
   const bool listed = p.text[0].empty() ? report_window_change(state, -1, TO_END)
                                         : report_window_change(state, TO_END, -1);
-  return listed ? HELPER_CHANGED : HELPER_TROUBLE;
+  return listed ? kHelperChanged : kHelperTrouble;
 }
 
 int run_helper(int argc, char** argv) {
   helper_state state;
   helper_operands operands;
-  if (!read_command_line(state, argc, argv, operands)) return HELPER_TROUBLE;
+  if (!read_command_line(state, argc, argv, operands)) return kHelperTrouble;
   // The first operand is opened, or the run ends, before the second is looked at.
-  if (!open_operand(state.windows[0], operands.paths[0], operands.paths[1])) return HELPER_TROUBLE;
-  if (!open_operand(state.windows[1], operands.paths[1], operands.paths[0])) return HELPER_TROUBLE;
+  if (!open_operand(state.windows[0], operands.paths[0], operands.paths[1])) return kHelperTrouble;
+  if (!open_operand(state.windows[1], operands.paths[1], operands.paths[0])) return kHelperTrouble;
   return run_comparison(state);
 }

@@ -1,8 +1,8 @@
 // The helper's comparison: walks both files forward together, passes over
 // equal lines, reports each change found by find_resync, and lists what one
-// file has beyond the end of the other. Gives the exit status: HELPER_SAME
-// when no lines differed, HELPER_CHANGED when changes were reported,
-// HELPER_TROUBLE once a message has been written.
+// file has beyond the end of the other. Gives the exit status: kHelperSame
+// when no lines differed, kHelperChanged when changes were reported,
+// kHelperTrouble once a message has been written.
 #ifndef OVARN_HELPER_RUN_COMPARISON_H_
 #define OVARN_HELPER_RUN_COMPARISON_H_
 
