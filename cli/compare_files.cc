@@ -11,8 +11,6 @@
 #include "base/looks_like_text.h"
 #include "base/messages.h"
 #include "base/owned_files.h"
-#include "base/run_options.h"
-#include "base/run_state.h"
 #include "base/stage_hook.h"
 #include "base/table.h"
 #include "build_paths.h"
@@ -29,7 +27,7 @@ constexpr size_t kStreamBuffer = size_t{1} << 16;
 
 // Under -h the helper program takes the run over with the same command line;
 // it resolves directories and "-" itself.
-[[noreturn]] void hand_off_to_helper() {
+[[noreturn]] void hand_off_to_helper(run_state& state) {
   state.arg_vector[0] = const_cast<char*>("varnh");
   execv(OVARN_HELPER_PATH, state.arg_vector);
   report_path_error(OVARN_HELPER_PATH);
@@ -37,13 +35,6 @@ constexpr size_t kStreamBuffer = size_t{1} << 16;
 }
 
 bool is_stdin(const char* path) { return strcmp(path, "-") == 0; }
-
-void look_up(const char* path, struct stat* status) {
-  if (stat(path, status) != 0) {
-    report_path_error(path);
-    exit_run();
-  }
-}
 
 // dir + "/" + the last path component of other, as a new text.
 char* join_dir_operand(const char* dir, const char* other) {
@@ -59,7 +50,7 @@ char* join_dir_operand(const char* dir, const char* other) {
 }
 
 // At most one operand is a directory here; "-" counts as a regular file.
-void resolve_operands() {
+void resolve_operands(run_state& state) {
   if (S_ISDIR(state.stat1.st_mode) || S_ISDIR(state.stat2.st_mode)) {
     bool first_is_dir = S_ISDIR(state.stat1.st_mode);
     if (is_stdin(first_is_dir ? state.path2 : state.path1)) {
@@ -107,7 +98,7 @@ void check_read(FILE* stream, const char* path) {
 }
 
 // Files of different sizes differ without a byte being read.
-bool same_bytes(FILE* first, FILE* second) {
+bool same_bytes(const run_state& state, FILE* first, FILE* second) {
   if (state.stat1.st_size != state.stat2.st_size) return false;
   char block1[kBlockBytes];
   char block2[kBlockBytes];
@@ -131,9 +122,8 @@ bool file_looks_like_text(FILE* stream, const char* path) {
 }
 
 // Under the context format a pair without changes says so.
-void apply_closing_rule() {
-  if (options.output_format == FMT_CONTEXT && state.changes_found == 0)
-    puts("No differences encountered");
+void apply_closing_rule(const run_options& options, bool changes_found) {
+  if (options.output_format == FMT_CONTEXT && !changes_found) puts("No differences encountered");
 }
 
 line_rules rules_of(const run_options& o) {
@@ -147,26 +137,35 @@ print_request request_of(const run_options& o, const run_state& s) {
 
 }  // namespace
 
-void compare_file_pair() {
+void look_up(const char* path, struct stat* status) {
+  if (stat(path, status) != 0) {
+    report_path_error(path);
+    exit_run();
+  }
+}
+
+int compare_file_pair(const run_options& options, const run_state& state) {
   table<char> buffers[2];  // outlive the streams
   owned_stream first = open_input(state.path1, buffers[0]);
   owned_stream second = open_input(state.path2, buffers[1]);
   stage_hook("identity");
-  if (same_bytes(first.get(), second.get())) {
-    state.exit_status = 0;
-    apply_closing_rule();
-    return;
+  if (same_bytes(state, first.get(), second.get())) {
+    run_exit.status = 0;
+    apply_closing_rule(options, false);
+    return run_exit.status;
   }
-  state.exit_status = 1;  // every later stop ends with 1
+  run_exit.status = 1;  // every later stop ends with 1
 
   if (!file_looks_like_text(first.get(), state.path1) ||
       !file_looks_like_text(second.get(), state.path2)) {
     printf("Binary files %s and %s differ\n", state.path1, state.path2);
-    return;
+    return run_exit.status;
   }
 
   const line_rules rules = rules_of(options);
   line_tables tables;
+  tables.operand_bytes =
+      static_cast<uint64_t>(state.stat1.st_size) + static_cast<uint64_t>(state.stat2.st_size);
   stage_hook("load");
   const char* const paths[2] = {state.path1, state.path2};
   load_line_tables(rules, first.get(), second.get(), paths, tables);
@@ -174,17 +173,18 @@ void compare_file_pair() {
   second.reset();
   match_result result = match_lines(rules, state.path1, state.path2, tables);
   stage_hook("output");
-  state.changes_found = emit_changes(result, request_of(options, state)) ? 1 : 0;
-  state.exit_status = state.changes_found;
-  apply_closing_rule();
+  const bool changes_found = emit_changes(result, request_of(options, state));
+  run_exit.status = changes_found ? 1 : 0;
+  apply_closing_rule(options, changes_found);
+  return run_exit.status;
 }
 
-void compare_regular_files() {
-  if (options.hand_off) hand_off_to_helper();
+void compare_regular_files(const run_options& options, run_state& state) {
+  if (options.hand_off) hand_off_to_helper(state);
   // Listings can be tens of megabytes: written to a file or a pipe they go
   // out in large writes.
   if (!isatty(STDOUT_FILENO)) setvbuf(stdout, nullptr, _IOFBF, size_t{1} << 16);
-  resolve_operands();
-  compare_file_pair();
+  resolve_operands(state);
+  compare_file_pair(options, state);
   exit_run();
 }

@@ -80,7 +80,7 @@ option_fault read_options(int argc, char** argv, run_options& o, char* operands[
   return option_fault{};
 }
 
-void parse_options(int argc, char** argv) {
+void parse_options(int argc, char** argv, run_options& options, run_state& state) {
   char* operands[2] = {nullptr, nullptr};
   const option_fault fault = read_options(argc, argv, options, operands);
   if (fault.message != nullptr) {

@@ -30,8 +30,9 @@ struct command_line {
 };
 
 run_options parse(command_line& line) {
-  options = run_options{};
-  parse_options(line.argc(), line.argv.data());
+  run_options options;
+  run_state state;
+  parse_options(line.argc(), line.argv.data(), options, state);
   return options;
 }
 
@@ -124,8 +125,9 @@ TEST(ParseOptions, OperandsAreTheLastTwoArgumentsWhateverTheirText) {
   std::vector<char*> argv;
   for (auto& t : texts) argv.push_back(t.data());
   argv.push_back(nullptr);
-  options = run_options{};
-  parse_options(3, argv.data());
+  run_options options;
+  run_state state;
+  parse_options(3, argv.data(), options, state);
   EXPECT_EQ(options.blank_runs, 0);
   EXPECT_STREQ(state.path1, "-b");
   EXPECT_STREQ(state.path2, "-w");
@@ -151,7 +153,6 @@ TEST(ParseOptionsDeathTest, ErrorsEndTheRunWithStatusTwo) {
     EXPECT_EXIT(
         {
           command_line line(c.args);
-          state.exit_status = 2;
           parse(line);
         },
         ::testing::ExitedWithCode(2), ::testing::HasSubstr(c.message))

@@ -12,7 +12,6 @@
 
 #include "base/exit_run.h"
 #include "base/messages.h"
-#include "base/run_state.h"
 #include "port/system.h"
 
 namespace {
@@ -30,13 +29,13 @@ const int fatal_signals[] = {SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGF
 // Only async-signal-safe calls: remove the spool file and end with the
 // current status.
 void exit_on_signal(int) {
-  if (state.temp_path[0] != '\0') unlink(state.temp_path);
-  _exit(state.exit_status);
+  if (run_exit.spool_path[0] != '\0') unlink(run_exit.spool_path);
+  _exit(run_exit.status);
 }
 
 // Removes the spool file, then lets the signal do what it would have done.
 void remove_and_resend(int signal_number) {
-  if (state.temp_path[0] != '\0') unlink(state.temp_path);
+  if (run_exit.spool_path[0] != '\0') unlink(run_exit.spool_path);
   signal(signal_number, SIG_DFL);
   raise(signal_number);
 }
@@ -117,7 +116,7 @@ void copy_stdin(int fd) {
     }
     if (count == 0) return;
     if (!write_all(fd, block, static_cast<size_t>(count))) {
-      report_path_error(state.temp_path);
+      report_path_error(run_exit.spool_path);
       exit_run();
     }
   }
@@ -131,10 +130,10 @@ char* spool_stdin() {
 
   // The path counts as ours only once the file exists, and a signal must not
   // see a file that is made but not yet recorded.
-  char name[sizeof state.temp_path];
+  char name[sizeof run_exit.spool_path];
   block_caught_signals(SIG_BLOCK);
   int fd = make_spool_file(name, sizeof name);
-  if (fd >= 0) memcpy(state.temp_path, name, sizeof name);
+  if (fd >= 0) memcpy(run_exit.spool_path, name, sizeof name);
   block_caught_signals(SIG_UNBLOCK);
   if (fd < 0) {
     report_path_error(spool_template);
@@ -143,5 +142,5 @@ char* spool_stdin() {
 
   copy_stdin(fd);
   close(fd);
-  return state.temp_path;
+  return run_exit.spool_path;
 }

@@ -9,7 +9,6 @@
 
 #include "base/exit_run.h"
 #include "base/messages.h"
-#include "base/run_options.h"
 
 namespace {
 
@@ -74,9 +73,13 @@ int compare_entry_names(const void* a, const void* b) {
   return strcmp(static_cast<const dir_entry*>(a)->name, static_cast<const dir_entry*>(b)->name);
 }
 
-bool skip_entry_name(const char* name) {
+bool skip_entry_name(const char* name, const char* start_name) {
   if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return true;
-  return options.start_name != nullptr && strcmp(options.start_name, name) > 0;
+  return start_name != nullptr && strcmp(start_name, name) > 0;
+}
+
+dir_path side_dir_path(const run_state& state, int side) {
+  return side == 0 ? dir_path{state.path1, state.path1_end} : dir_path{state.path2, state.path2_end};
 }
 
 dir_path make_dir_path(const char* path) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/run_state.h"
+
 // Outcome marks of an entry; an entry carries at most one of them.
 enum : uint64_t {
   ENTRY_ONLY = 1,       // the name exists in this directory only (-l)
@@ -50,8 +52,13 @@ dir_listing read_directory(const char* path);
 // strcmp of the names of two dir_entry records; the comparator for qsort.
 int compare_entry_names(const void* a, const void* b);
 
-// True for "." and "..", and for a name that sorts before the -S start name.
-bool skip_entry_name(const char* name);
+// True for "." and "..", and for a name that sorts before start_name (the
+// -S name; null without one).
+bool skip_entry_name(const char* name, const char* start_name);
+
+// The directory path buffer of side 0 (path1) or 1 (path2) of a directory
+// comparison's state.
+dir_path side_dir_path(const run_state& state, int side);
 
 // A new directory path buffer holding path and "/". A path that does not fit
 // ends the run with "varn: " and the perror-form line for path with the

@@ -11,7 +11,6 @@
 
 #include "base/exit_run.h"
 #include "engine/engine_test_files.h"
-#include "base/run_state.h"
 #include "engine/line_table.h"
 
 namespace {
@@ -68,11 +67,15 @@ TEST_F(verify_matches_test, FileThatCannotBeOpenedAgainEndsTheRun) {
   load_pair("a\n", "a\n");
   std::string gone = old_path_ + ".gone";
   std::string missing_too = gone + "2";
-  state.exit_status = 1;  // the files were found to differ
   // The old file is tried first; the message has no program prefix.
   old_path_ = gone;
   new_path_ = missing_too;
-  EXPECT_EXIT(verify_loaded({1}), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(
+      {
+        run_exit.status = 1;  // the files were found to differ
+        verify_loaded({1});
+      },
+      ::testing::ExitedWithCode(1),
               "^" + gone + ": " + strerror(ENOENT) + "\n$");
 }
 
