@@ -59,11 +59,11 @@ uint32_t table_size(uint64_t count, uint64_t elem_size) {
   return static_cast<uint32_t>(count * elem_size);
 }
 
-char* copy_string(const char* text) {
+char* copy_string(const char* text, const char* failure) {
   size_t length = strlen(text);
   char* copy = static_cast<char*>(malloc(length + 1));
   if (copy == nullptr) {
-    fputs(msg_ran_out_of_memory, stderr);
+    fputs(failure, stderr);
     exit_run();
   }
   memcpy(copy, text, length + 1);

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "base/messages.h"
+
 // The main program's one process-wide record: what the way out must reach
 // wherever the run stops, on either thread of a two-part step, and what the
 // signal handlers that remove the spool file read. Everything else of a run
@@ -62,8 +64,9 @@ void* checked_alloc(uint32_t size);
 // allocation, before anything is allocated.
 uint32_t table_size(uint64_t count, uint64_t elem_size);
 
-// A new copy of text; ends the run with "varn: ran out of memory" on failure.
-char* copy_string(const char* text);
+// A new copy of text; ends the run with the message failure (a text of
+// base/messages.h) when the memory cannot be had.
+char* copy_string(const char* text, const char* failure = msg_ran_out_of_memory);
 
 // Writes "varn: " and the perror line for path to standard error.
 void report_path_error(const char* path);

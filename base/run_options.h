@@ -9,7 +9,7 @@
 #include "base/output_format.h"
 
 struct run_options {
-  int32_t output_format = FMT_NORMAL;
+  ::output_format output_format = ::output_format::FMT_NORMAL;
   int32_t blank_runs = 0;        // -b
   int32_t all_blanks = 0;        // -w
   int32_t fold_case = 0;         // -i

@@ -11,8 +11,8 @@
 #include "base/looks_like_text.h"
 #include "base/messages.h"
 #include "base/owned_files.h"
+#include "base/same_contents.h"
 #include "base/stage_hook.h"
-#include "base/table.h"
 #include "build_paths.h"
 #include "cli/spool_stdin.h"
 #include "engine/line_table.h"
@@ -21,9 +21,9 @@
 
 namespace {
 
+using enum output_format;
+
 constexpr size_t kPathBytes = 1024;
-constexpr size_t kBlockBytes = 1024;
-constexpr size_t kStreamBuffer = size_t{1} << 16;
 
 // Under -h the helper program takes the run over with the same command line;
 // it resolves directories and "-" itself.
@@ -77,40 +77,26 @@ void resolve_operands(run_state& state) {
   }
 }
 
-// A file opened for the identity and binary tests, which read it through
-// stdio in blocks of 1024 bytes; a file that cannot be opened ends the run.
-owned_stream open_input(const char* path, table<char>& buffer) {
+// A file opened for the identity and binary tests and the loading; a file
+// that cannot be opened ends the run.
+owned_stream open_input(const char* path) {
   owned_stream stream(fopen(path, "r"));
   if (stream == nullptr) {
     report_path_error(path);
     exit_run();
   }
-  // Larger than stdio's own: fewer reads in the identity test.
-  buffer = table<char>(kStreamBuffer);
-  setvbuf(stream.get(), buffer.data(), _IOFBF, kStreamBuffer);
   return stream;
 }
 
-// A stream whose read stopped short: a read error is not the end of the
-// file, and neither answer of a test that read it would be true.
-void check_read(FILE* stream, const char* path) {
-  if (ferror(stream)) read_failed(path);
-}
-
-// Files of different sizes differ without a byte being read.
+// The identity test, read through the descriptors before the streams read
+// anything. A read error is not the end of the file, and neither answer
+// would be true: it ends the run.
 bool same_bytes(const run_state& state, FILE* first, FILE* second) {
-  if (state.stat1.st_size != state.stat2.st_size) return false;
-  char block1[kBlockBytes];
-  char block2[kBlockBytes];
-  for (;;) {
-    size_t count1 = fread(block1, 1, kBlockBytes, first);
-    size_t count2 = fread(block2, 1, kBlockBytes, second);
-    if (count1 < kBlockBytes) check_read(first, state.path1);
-    if (count2 < kBlockBytes) check_read(second, state.path2);
-    if (count1 != count2) return false;
-    if (count1 == 0) return true;
-    if (memcmp(block1, block2, count1) != 0) return false;
-  }
+  int failed_file = -1;
+  const bool same =
+      same_contents(fileno(first), fileno(second), state.stat1, state.stat2, &failed_file);
+  if (failed_file >= 0) read_failed(failed_file == 0 ? state.path1 : state.path2);
+  return same;
 }
 
 // The binary-content test of one file; a failed read ends the run.
@@ -145,9 +131,8 @@ void look_up(const char* path, struct stat* status) {
 }
 
 int compare_file_pair(const run_options& options, const run_state& state) {
-  table<char> buffers[2];  // outlive the streams
-  owned_stream first = open_input(state.path1, buffers[0]);
-  owned_stream second = open_input(state.path2, buffers[1]);
+  owned_stream first = open_input(state.path1);
+  owned_stream second = open_input(state.path2);
   stage_hook("identity");
   if (same_bytes(state, first.get(), second.get())) {
     run_exit.status = 0;

@@ -16,6 +16,8 @@
 
 namespace {
 
+using enum output_format;
+
 // "-" stands for standard input and is not looked up: it counts as a regular
 // file until it is spooled.
 void look_up_operand(const char* path, struct stat* status) {

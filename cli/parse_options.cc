@@ -10,6 +10,8 @@
 
 namespace {
 
+using enum output_format;
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The digits after c run to the end of the argument; a count beyond the

@@ -12,6 +12,8 @@
 
 namespace {
 
+using enum output_format;
+
 // Owns the argument texts, since parse_options cuts them in place.
 struct command_line {
   std::vector<std::string> texts;
@@ -38,7 +40,7 @@ run_options parse(command_line& line) {
 
 struct format_case {
   std::vector<std::string> args;
-  int32_t format;
+  output_format format;
   int32_t context_lines;
 };
 

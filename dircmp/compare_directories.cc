@@ -12,6 +12,8 @@
 
 namespace {
 
+using enum output_format;
+
 // One directory comparison: the run's records, the title of its child runs,
 // and whether a summary header was printed, so that every later section is
 // set off by an empty line and the recursion by a form feed.

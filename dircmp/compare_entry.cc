@@ -11,12 +11,13 @@
 #include "base/exit_run.h"
 #include "base/looks_like_text.h"
 #include "base/owned_files.h"
+#include "base/same_contents.h"
 #include "dircmp/ed_heading.h"
 #include "dircmp/run_child_comparison.h"
 
 namespace {
 
-constexpr int BLOCK_SIZE = 1024;
+using enum output_format;
 
 // The two open entries of one pair.
 struct entry_pair {
@@ -63,20 +64,12 @@ bool stat_entry(const owned_fd& fd, const char* path, struct stat* status) {
   return false;
 }
 
-// Equal sizes are checked first, so files of different sizes cost no read.
 bool same_regular_contents(const run_state& state, entry_pair& pair) {
-  if (pair.stat1.st_size != pair.stat2.st_size) return false;
-  char block1[BLOCK_SIZE];
-  char block2[BLOCK_SIZE];
-  for (;;) {
-    const ssize_t n1 = read(pair.fd1.get(), block1, BLOCK_SIZE);
-    const ssize_t n2 = read(pair.fd2.get(), block2, BLOCK_SIZE);
-    if (!read_or_report(pair, n1 < 0, state.path1) || !read_or_report(pair, n2 < 0, state.path2))
-      return false;
-    if (n1 != n2) return false;
-    if (n1 == 0) return true;
-    if (memcmp(block1, block2, static_cast<size_t>(n1)) != 0) return false;
-  }
+  int failed_file = -1;
+  const bool same =
+      same_contents(pair.fd1.get(), pair.fd2.get(), pair.stat1, pair.stat2, &failed_file);
+  if (failed_file >= 0) read_or_report(pair, true, failed_file == 0 ? state.path1 : state.path2);
+  return same;
 }
 
 bool are_identical(const run_state& state, entry_pair& pair) {

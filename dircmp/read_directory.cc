@@ -17,17 +17,6 @@ namespace {
   exit_run();
 }
 
-char* copy_entry_name(const char* name) {
-  const size_t size = strlen(name) + 1;
-  char* copy = static_cast<char*>(malloc(size));
-  if (copy == nullptr) {
-    fputs(msg_out_of_memory, stderr);
-    exit_run();
-  }
-  memcpy(copy, name, size);
-  return copy;
-}
-
 }  // namespace
 
 void listing_freer::operator()(dir_entry* listing) const {
@@ -51,7 +40,7 @@ dir_listing read_directory(const char* path) {
     dirent* found = readdir(dir);
     if (found == nullptr) break;
     listing[count].flags = 0;
-    listing[count].name = copy_entry_name(found->d_name);
+    listing[count].name = copy_string(found->d_name, msg_out_of_memory);
     // Always room for one entry more than the listing holds: the terminator.
     void* grown = realloc(listing, (count + 2) * sizeof(dir_entry));
     if (grown == nullptr) ran_out_of_memory();
@@ -91,8 +80,10 @@ dir_path make_dir_path(const char* path) {
   }
   char* buffer = static_cast<char*>(malloc(DIR_PATH_SIZE));
   if (buffer == nullptr) {
+    // The one stop of directory mode with status 1.
     fputs(msg_ran_out_of_memory, stderr);
-    exit(1);
+    run_exit.status = 1;
+    exit_run();
   }
   memcpy(buffer, path, length);
   buffer[length] = '/';

@@ -63,7 +63,7 @@ dir_path side_dir_path(const run_state& state, int side);
 // A new directory path buffer holding path and "/". A path that does not fit
 // ends the run with "varn: " and the perror-form line for path with the
 // system's "File name too long" text; a buffer that cannot be allocated ends
-// the process at once with "varn: ran out of memory" and status 1.
+// the run with "varn: ran out of memory" and status 1.
 dir_path make_dir_path(const char* path);
 
 // True when name fits at the insertion point of the buffer, terminator

@@ -16,6 +16,8 @@
 
 namespace {
 
+using enum output_format;
+
 struct text_file {
   std::string path;
   std::vector<int64_t> offsets{0};
@@ -42,7 +44,7 @@ bool changes_found = false;
 
 // Runs the change output for old and new with the given pairings (element i
 // is the new line paired with old line i) and returns what it printed.
-std::string emit(int32_t format, const text_file& old_file, const text_file& new_file,
+std::string emit(output_format format, const text_file& old_file, const text_file& new_file,
                  std::vector<int32_t> pairs, const char* symbol = "NAME", int32_t context = 3,
                  bool expand_tabs = false) {
   const print_request request{format, context, expand_tabs, symbol, old_file.path.c_str(),
@@ -66,7 +68,7 @@ std::string emit(int32_t format, const text_file& old_file, const text_file& new
 }
 
 struct format_case {
-  int32_t format;
+  output_format format;
   const char* expected;
 };
 
@@ -83,7 +85,7 @@ TEST(EmitChanges, FirstWorkedExampleInEveryFormat) {
        "#ifdef NAME\nf\n#endif NAME\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << c.format;
+    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << static_cast<int>(c.format);
     EXPECT_TRUE(changes_found);
   }
 }
@@ -99,7 +101,7 @@ TEST(EmitChanges, SecondWorkedExampleInEveryFormat) {
       {FMT_IFDEF, "a\n#ifndef NAME\nb\n#else NAME\nx\n#endif NAME\nc\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 3}), c.expected) << c.format;
+    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 3}), c.expected) << static_cast<int>(c.format);
   }
 }
 

@@ -176,7 +176,7 @@ void start_line_output(line_output& out, const print_request& request) {
 
 void copy_out_lines(line_output& out, const int64_t* offsets, int32_t a, int32_t b, int file,
                     const char* prefix, int32_t old_side) {
-  const bool merged = out.request->output_format == FMT_IFDEF;
+  const bool merged = out.request->output_format == output_format::FMT_IFDEF;
   if (merged && old_side == 1) copy_through(out, a <= b ? offsets[a - 1] : offsets[b]);
   if (a > b) return;
   if (merged) open_conditional_block(out, old_side);
