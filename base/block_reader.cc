@@ -12,10 +12,10 @@ block_reader make_block_reader(int fd, int64_t offset, const char* path) {
   block_reader reader;
   reader.fd = fd;
   reader.path = path;
-  reader.bytes = table<unsigned char>(block_bytes + block_padding);
+  reader.bytes = table<unsigned char>(kBlockBytes + kBlockPadding);
   // Only the padding after the bytes held is ever read unset; each refill
   // clears it again.
-  memset(reader.bytes.data(), 0, block_padding);
+  memset(reader.bytes.data(), 0, kBlockPadding);
   reader.start = offset;
   return reader;
 }
@@ -25,11 +25,11 @@ bool refill(block_reader& reader) {
   reader.pos = 0;
   ssize_t got;
   do {
-    got = read(reader.fd, reader.bytes.data(), block_bytes);
+    got = read(reader.fd, reader.bytes.data(), kBlockBytes);
   } while (got < 0 && errno == EINTR);
   if (got < 0) read_failed(reader.path);
   reader.end = static_cast<size_t>(got);
-  memset(reader.bytes.data() + reader.end, 0, block_padding);
+  memset(reader.bytes.data() + reader.end, 0, kBlockPadding);
   if (reader.end == 0) reader.met_end = true;
   return reader.end > 0;
 }
@@ -40,7 +40,7 @@ bool fill_at(block_reader& reader, int64_t offset, size_t least) {
     return true;
   }
   constexpr size_t kLeastRead = 4096;
-  const size_t want = std::min(std::max(least, kLeastRead), block_bytes);
+  const size_t want = std::min(std::max(least, kLeastRead), kBlockBytes);
   ssize_t got;
   do {
     got = pread(reader.fd, reader.bytes.data(), want, offset);
@@ -49,6 +49,6 @@ bool fill_at(block_reader& reader, int64_t offset, size_t least) {
   reader.start = offset;
   reader.pos = 0;
   reader.end = static_cast<size_t>(got);
-  memset(reader.bytes.data() + reader.end, 0, block_padding);
+  memset(reader.bytes.data() + reader.end, 0, kBlockPadding);
   return reader.end > 0;
 }

@@ -13,13 +13,13 @@
 // Bytes of one block, and the zero bytes kept readable after the bytes held
 // (by refill and fill_at alike) so that vector code may load whole
 // registers at the end.
-constexpr size_t block_bytes = size_t{1} << 16;
-constexpr size_t block_padding = 64;
+constexpr size_t kBlockBytes = size_t{1} << 16;
+constexpr size_t kBlockPadding = 64;
 
 struct block_reader {
   int fd = -1;                 // borrowed: the reader never closes it
   const char* path = "";       // the file's name, for a read error
-  table<unsigned char> bytes;  // block_bytes + block_padding
+  table<unsigned char> bytes;  // kBlockBytes + kBlockPadding
   int64_t start = 0;           // the file offset of bytes[0]
   size_t pos = 0;              // the next byte to read
   size_t end = 0;              // the bytes held

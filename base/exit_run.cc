@@ -28,7 +28,7 @@ void exit_run() {
   // A listing that did not reach its reader is no answer, whatever the
   // comparison found.
   if (const int error = finish_standard_output(run_exit.first_output_error); error != 0) {
-    fprintf(stderr, msg_output_error, strerror(error));
+    fprintf(stderr, kMsgOutputError, strerror(error));
     run_exit.status = 2;
   }
   if (run_exit.spool_path[0] != '\0') unlink(run_exit.spool_path);
@@ -42,7 +42,7 @@ void read_failed(const char* path) {
 }
 
 void files_too_big() {
-  fputs(msg_files_too_big, stderr);
+  fputs(kMsgFilesTooBig, stderr);
   exit_run();
 }
 
@@ -72,7 +72,7 @@ char* copy_string(const char* text, const char* failure) {
 
 void report_path_error(const char* path) {
   int saved = errno;
-  fputs(msg_prefix, stderr);
+  fputs(kMsgPrefix, stderr);
   errno = saved;
   perror(path);
 }

@@ -66,7 +66,7 @@ uint32_t table_size(uint64_t count, uint64_t elem_size);
 
 // A new copy of text; ends the run with the message failure (a text of
 // base/messages.h) when the memory cannot be had.
-char* copy_string(const char* text, const char* failure = msg_ran_out_of_memory);
+char* copy_string(const char* text, const char* failure = kMsgRanOutOfMemory);
 
 // Writes "varn: " and the perror line for path to standard error.
 void report_path_error(const char* path);

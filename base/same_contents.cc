@@ -7,15 +7,15 @@
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{32} << 10;
+constexpr size_t kCompareBlockBytes = size_t{32} << 10;
 
 // Fills the block but at the end of the file: a pipe or a terminal hands
 // out short reads that are not the end. Returns the count, or -1 with errno
 // set.
 ssize_t read_block(int fd, char* block) {
   size_t held = 0;
-  while (held < kBlockBytes) {
-    const ssize_t got = read(fd, block + held, kBlockBytes - held);
+  while (held < kCompareBlockBytes) {
+    const ssize_t got = read(fd, block + held, kCompareBlockBytes - held);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return -1;
     if (got == 0) break;
@@ -30,8 +30,8 @@ bool same_contents(int fd1, int fd2, const struct stat& stat1, const struct stat
                    int* failed_file) {
   *failed_file = -1;
   if (stat1.st_size != stat2.st_size) return false;
-  char block1[kBlockBytes];
-  char block2[kBlockBytes];
+  char block1[kCompareBlockBytes];
+  char block2[kCompareBlockBytes];
   for (;;) {
     const ssize_t count1 = read_block(fd1, block1);
     const int error1 = errno;

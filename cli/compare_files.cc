@@ -43,7 +43,7 @@ char* join_dir_operand(const char* dir, const char* other) {
   char joined[kPathBytes];
   int length = snprintf(joined, sizeof joined, "%s/%s", dir, component);
   if (length < 0 || static_cast<size_t>(length) >= sizeof joined) {
-    fprintf(stderr, msg_joined_too_long, dir, component, strerror(ENAMETOOLONG));
+    fprintf(stderr, kMsgJoinedTooLong, dir, component, strerror(ENAMETOOLONG));
     exit_run();
   }
   return copy_string(joined);
@@ -54,7 +54,7 @@ void resolve_operands(run_state& state) {
   if (S_ISDIR(state.stat1.st_mode) || S_ISDIR(state.stat2.st_mode)) {
     bool first_is_dir = S_ISDIR(state.stat1.st_mode);
     if (is_stdin(first_is_dir ? state.path2 : state.path1)) {
-      fputs(msg_dash_with_directory, stderr);
+      fputs(kMsgDashWithDirectory, stderr);
       exit_run();
     }
     if (first_is_dir) {
@@ -66,7 +66,7 @@ void resolve_operands(run_state& state) {
     }
   } else if (is_stdin(state.path1)) {
     if (is_stdin(state.path2)) {
-      fputs(msg_dash_dash, stderr);
+      fputs(kMsgDashDash, stderr);
       exit_run();
     }
     state.path1 = spool_stdin();

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
 
   parse_options(argc, argv, options, state);
   if (options.hand_off != 0 && options.output_format != FMT_NORMAL) {
-    fputs(msg_hand_off_formats, stderr);
+    fputs(kMsgHandOffFormats, stderr);
     exit_run();
   }
   look_up_operand(state.path1, &state.stat1);

@@ -16,13 +16,13 @@
 
 namespace {
 
-const char spool_template[] = "/tmp/dXXXXX";
-const int caught_signals[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
+const char kSpoolTemplate[] = "/tmp/dXXXXX";
+const int kCaughtSignals[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
 
 // Signals whose default action ends the process without a core or with one;
 // the spool file must not outlive any of them. Those above end the run
 // through its exit status instead.
-const int fatal_signals[] = {SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,
+const int kFatalSignals[] = {SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,
                              SIGUSR1, SIGSEGV, SIGUSR2, SIGALRM,   SIGXCPU, SIGVTALRM,
                              SIGPROF, SIGSYS};
 
@@ -52,7 +52,7 @@ void catch_if_default(int signal_number, void (*handler)(int)) {
 
 // Replaces the trailing X characters of name with random letters and digits.
 void fill_random_suffix(char* name) {
-  static const char alphabet[] =
+  static const char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   size_t length = strlen(name);
   unsigned char noise[16];
@@ -61,7 +61,7 @@ void fill_random_suffix(char* name) {
     for (unsigned char& n : noise) n = static_cast<unsigned char>(rand_r(&seed));
   }
   for (size_t i = length, k = 0; i > 0 && name[i - 1] == 'X'; --i, ++k) {
-    name[i - 1] = alphabet[noise[k % sizeof noise] % (sizeof alphabet - 1)];
+    name[i - 1] = kAlphabet[noise[k % sizeof noise] % (sizeof kAlphabet - 1)];
   }
 }
 
@@ -69,7 +69,7 @@ void fill_random_suffix(char* name) {
 // created exclusively. Returns the descriptor, or -1 with errno set.
 int make_spool_file(char* name_out, size_t size) {
   for (int attempt = 0; attempt < 10000; ++attempt) {
-    snprintf(name_out, size, "%s", spool_template);
+    snprintf(name_out, size, "%s", kSpoolTemplate);
     fill_random_suffix(name_out);
     int fd = open(name_out, O_RDWR | O_CREAT | O_EXCL, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -81,8 +81,8 @@ int make_spool_file(char* name_out, size_t size) {
 void block_caught_signals(int how) {
   sigset_t set;
   sigemptyset(&set);
-  for (int s : caught_signals) sigaddset(&set, s);
-  for (int s : fatal_signals) sigaddset(&set, s);
+  for (int s : kCaughtSignals) sigaddset(&set, s);
+  for (int s : kFatalSignals) sigaddset(&set, s);
   sigprocmask(how, &set, nullptr);
 }
 
@@ -111,7 +111,7 @@ void copy_stdin(int fd) {
     ssize_t count = read(0, block, sizeof block);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
-      fprintf(stderr, msg_input_error, strerror(errno));
+      fprintf(stderr, kMsgInputError, strerror(errno));
       exit_run();
     }
     if (count == 0) return;
@@ -125,8 +125,8 @@ void copy_stdin(int fd) {
 }  // namespace
 
 char* spool_stdin() {
-  for (int s : caught_signals) catch_if_default(s, exit_on_signal);
-  for (int s : fatal_signals) catch_if_default(s, remove_and_resend);
+  for (int s : kCaughtSignals) catch_if_default(s, exit_on_signal);
+  for (int s : kFatalSignals) catch_if_default(s, remove_and_resend);
 
   // The path counts as ours only once the file exists, and a signal must not
   // see a file that is made but not yet recorded.
@@ -136,7 +136,7 @@ char* spool_stdin() {
   if (fd >= 0) memcpy(run_exit.spool_path, name, sizeof name);
   block_caught_signals(SIG_UNBLOCK);
   if (fd < 0) {
-    report_path_error(spool_template);
+    report_path_error(kSpoolTemplate);
     exit_run();
   }
 

@@ -25,7 +25,7 @@ struct dir_walk {
 };
 
 // The sides of side_dir_path.
-enum listing_side { FIRST_SIDE = 0, SECOND_SIDE = 1 };
+enum listing_side { kFirstSide = 0, kSecondSide = 1 };
 
 
 // The directory as the command line named it: the buffer without the
@@ -34,12 +34,12 @@ int dir_precision(dir_path dir) { return static_cast<int>(dir.end - dir.buffer -
 
 void check_start(const run_options& options) {
   if (options.output_format == FMT_IFDEF) {
-    fputs(msg_ifdef_with_directories, stderr);
+    fputs(kMsgIfdefWithDirectories, stderr);
     exit_run();
   }
   if (options.output_format == FMT_EDIT &&
       (options.long_listing != 0 || options.report_identical != 0)) {
-    fputs(msg_warn_s_l_with_e, stderr);
+    fputs(kMsgWarnSLWithE, stderr);
   }
 }
 
@@ -79,18 +79,18 @@ void walk_listings(dir_walk& walk, dir_entry* first, dir_entry* second) {
     }
     if (first->name == nullptr && second->name == nullptr) return;
     if (first->name == nullptr) {
-      report_only_in(walk, *second++, SECOND_SIDE);
+      report_only_in(walk, *second++, kSecondSide);
     } else if (second->name == nullptr) {
-      report_only_in(walk, *first++, FIRST_SIDE);
+      report_only_in(walk, *first++, kFirstSide);
     } else {
       const int order = strcmp(first->name, second->name);
       if (order < 0) {
-        report_only_in(walk, *first++, FIRST_SIDE);
+        report_only_in(walk, *first++, kFirstSide);
       } else if (order == 0) {
         compare_entry(walk.options, walk.state, walk.title, *first++);
         ++second;
       } else {
-        report_only_in(walk, *second++, SECOND_SIDE);
+        report_only_in(walk, *second++, kSecondSide);
       }
     }
   }
@@ -116,8 +116,8 @@ void print_flagged_entries(dir_walk& walk, const dir_entry* listing, uint64_t fl
 }
 
 void print_summaries(dir_walk& walk, const dir_entry* first, const dir_entry* second) {
-  const dir_path dir1 = side_dir_path(walk.state, FIRST_SIDE);
-  const dir_path dir2 = side_dir_path(walk.state, SECOND_SIDE);
+  const dir_path dir1 = side_dir_path(walk.state, kFirstSide);
+  const dir_path dir2 = side_dir_path(walk.state, kSecondSide);
   print_flagged_entries(walk, first, ENTRY_ONLY, "Only in %.*s", dir1, dir2);
   print_flagged_entries(walk, second, ENTRY_ONLY, "Only in %.*s", dir2, dir1);
   print_flagged_entries(walk, first, ENTRY_SAME, "Common identical files in %.*s and %.*s", dir1, dir2);

@@ -13,7 +13,7 @@
 namespace {
 
 [[noreturn]] void ran_out_of_memory() {
-  fputs(msg_ran_out_of_memory, stderr);
+  fputs(kMsgRanOutOfMemory, stderr);
   exit_run();
 }
 
@@ -40,7 +40,7 @@ dir_listing read_directory(const char* path) {
     dirent* found = readdir(dir);
     if (found == nullptr) break;
     listing[count].flags = 0;
-    listing[count].name = copy_string(found->d_name, msg_out_of_memory);
+    listing[count].name = copy_string(found->d_name, kMsgOutOfMemory);
     // Always room for one entry more than the listing holds: the terminator.
     void* grown = realloc(listing, (count + 2) * sizeof(dir_entry));
     if (grown == nullptr) ran_out_of_memory();
@@ -74,14 +74,14 @@ dir_path side_dir_path(const run_state& state, int side) {
 dir_path make_dir_path(const char* path) {
   const size_t length = strlen(path);
   // The path, the "/" and the terminator must fit.
-  if (length + 2 > DIR_PATH_SIZE) {
-    fprintf(stderr, msg_path_too_long, path, strerror(ENAMETOOLONG));
+  if (length + 2 > kDirPathSize) {
+    fprintf(stderr, kMsgPathTooLong, path, strerror(ENAMETOOLONG));
     exit_run();
   }
-  char* buffer = static_cast<char*>(malloc(DIR_PATH_SIZE));
+  char* buffer = static_cast<char*>(malloc(kDirPathSize));
   if (buffer == nullptr) {
     // The one stop of directory mode with status 1.
-    fputs(msg_ran_out_of_memory, stderr);
+    fputs(kMsgRanOutOfMemory, stderr);
     run_exit.status = 1;
     exit_run();
   }
@@ -92,12 +92,12 @@ dir_path make_dir_path(const char* path) {
 }
 
 bool entry_path_fits(dir_path dir, const char* name) {
-  const size_t room = static_cast<size_t>(dir.buffer + DIR_PATH_SIZE - dir.end);
+  const size_t room = static_cast<size_t>(dir.buffer + kDirPathSize - dir.end);
   return strlen(name) < room;
 }
 
 void report_long_entry_path(dir_path dir, const char* name) {
   // The buffer may still hold an earlier name behind the insertion point.
-  fprintf(stderr, msg_entry_too_long, static_cast<int>(dir.end - dir.buffer), dir.buffer, name,
+  fprintf(stderr, kMsgEntryTooLong, static_cast<int>(dir.end - dir.buffer), dir.buffer, name,
           strerror(ENAMETOOLONG));
 }

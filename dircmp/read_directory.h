@@ -32,7 +32,7 @@ struct listing_freer {
 using dir_listing = std::unique_ptr<dir_entry[], listing_freer>;
 
 // Size of a directory path buffer, terminator included.
-constexpr int DIR_PATH_SIZE = 1024;
+constexpr int kDirPathSize = 1024;
 
 // A directory path buffer: the directory path followed by "/", and its
 // insertion point just after that "/". The text in front of the insertion

@@ -35,7 +35,7 @@ std::vector<std::string> listing_names(const dir_listing& owned) {
   return names;
 }
 
-TEST(read_directory, lists_every_name_in_byte_order) {
+TEST(ReadDirectory, ListsEveryNameInByteOrder) {
   scratch_dir dir;
   for (const char* name : {"Zeta", "alpha", "a.c", "a_c", "a", "\xe9t\xe9", "...", ".x"}) {
     dir.add_file(name);
@@ -45,19 +45,19 @@ TEST(read_directory, lists_every_name_in_byte_order) {
   EXPECT_EQ(listing_names(read_directory(dir.path.c_str())), expected);
 }
 
-TEST(read_directory, empty_directory_holds_dot_and_dot_dot) {
+TEST(ReadDirectory, EmptyDirectoryHoldsDotAndDotDot) {
   scratch_dir dir;
   const std::vector<std::string> expected = {".", ".."};
   EXPECT_EQ(listing_names(read_directory(dir.path.c_str())), expected);
 }
 
-TEST(read_directory_death, missing_directory_ends_the_run) {
+TEST(ReadDirectoryDeathTest, MissingDirectoryEndsTheRun) {
   const std::string message = std::string("varn: /nonexistent-ovarn-dir/: ") + strerror(ENOENT);
   EXPECT_EXIT(read_directory("/nonexistent-ovarn-dir/"), testing::ExitedWithCode(2),
               message);
 }
 
-TEST(compare_entry_names, orders_by_strcmp) {
+TEST(CompareEntryNames, OrdersByStrcmp) {
   char a[] = "a";
   char b[] = "b";
   const dir_entry first{0, a};
@@ -67,7 +67,7 @@ TEST(compare_entry_names, orders_by_strcmp) {
   EXPECT_EQ(compare_entry_names(&first, &first), 0);
 }
 
-TEST(skip_entry_name, follows_dots_and_start_name) {
+TEST(SkipEntryName, FollowsDotsAndStartName) {
   struct skip_case {
     const char* start_name;
     const char* name;
@@ -86,7 +86,7 @@ TEST(skip_entry_name, follows_dots_and_start_name) {
   }
 }
 
-TEST(make_dir_path, appends_slash_and_keeps_the_directory_printable) {
+TEST(MakeDirPath, AppendsSlashAndKeepsTheDirectoryPrintable) {
   struct path_case {
     const char* operand;
     const char* buffer;
@@ -102,28 +102,28 @@ TEST(make_dir_path, appends_slash_and_keeps_the_directory_printable) {
   }
 }
 
-TEST(make_dir_path, longest_fitting_operand) {
-  const std::string operand(DIR_PATH_SIZE - 2, 'd');
+TEST(MakeDirPath, LongestFittingOperand) {
+  const std::string operand(kDirPathSize - 2, 'd');
   const dir_path dir = make_dir_path(operand.c_str());
-  EXPECT_EQ(strlen(dir.buffer), static_cast<size_t>(DIR_PATH_SIZE - 1));
+  EXPECT_EQ(strlen(dir.buffer), static_cast<size_t>(kDirPathSize - 1));
   free(dir.buffer);
 }
 
-TEST(make_dir_path_death, operand_too_long_ends_the_run) {
-  const std::string operand(DIR_PATH_SIZE - 1, 'd');
+TEST(MakeDirPathDeathTest, OperandTooLongEndsTheRun) {
+  const std::string operand(kDirPathSize - 1, 'd');
   EXPECT_EXIT(make_dir_path(operand.c_str()), testing::ExitedWithCode(2),
               "varn: " + operand + ": " + strerror(ENAMETOOLONG) + "\n");
 }
 
-TEST(entry_path_fits, counts_the_terminator) {
-  const std::string operand(DIR_PATH_SIZE - 4, 'd');  // buffer holds 1021 bytes
+TEST(EntryPathFits, CountsTheTerminator) {
+  const std::string operand(kDirPathSize - 4, 'd');  // buffer holds 1021 bytes
   const dir_path dir = make_dir_path(operand.c_str());
   EXPECT_TRUE(entry_path_fits(dir, "ab"));
   EXPECT_FALSE(entry_path_fits(dir, "abc"));
   free(dir.buffer);
 }
 
-TEST(report_long_entry_path, names_directory_and_entry_only) {
+TEST(ReportLongEntryPath, NamesDirectoryAndEntryOnly) {
   const dir_path dir = make_dir_path("a");
   strcpy(dir.end, "earlier");
   testing::internal::CaptureStderr();

@@ -23,7 +23,7 @@ struct pager_pipe {
 };
 
 [[noreturn]] void system_call_failed() {
-  fprintf(stderr, msg_system_error, strerror(errno));
+  fprintf(stderr, kMsgSystemError, strerror(errno));
   exit_run();
 }
 
@@ -53,7 +53,7 @@ void take_pipe_end(int end, int fd) {
 pid_t start_pager(pager_pipe p, const char* pager_path, char* title) {
   const pid_t pid = fork();
   if (pid < 0) {
-    fputs(msg_no_more_processes_pager, stderr);
+    fputs(kMsgNoMoreProcessesPager, stderr);
     exit_run();
   }
   if (pid > 0) return pid;
@@ -70,7 +70,7 @@ pid_t start_pager(pager_pipe p, const char* pager_path, char* title) {
 pid_t start_comparison(char** arg_vector, const pager_pipe* p, const char* program_path) {
   const pid_t pid = fork();
   if (pid < 0) {
-    fputs(msg_no_more_processes, stderr);
+    fputs(kMsgNoMoreProcesses, stderr);
     exit_run();
   }
   if (pid > 0) return pid;

@@ -38,7 +38,9 @@ class child_runs : public ::testing::Test {
 
 const char kPrintf[] = "/usr/bin/printf";
 
-TEST_F(child_runs, output_follows_what_the_parent_printed) {
+using ChildRuns = child_runs;
+
+TEST_F(ChildRuns, OutputFollowsWhatTheParentPrinted) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   fputs("before\n", stdout);  // still in the buffer when the child starts
@@ -49,7 +51,7 @@ TEST_F(child_runs, output_follows_what_the_parent_printed) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST_F(child_runs, paged_output_carries_the_completed_title) {
+TEST_F(ChildRuns, PagedOutputCarriesTheCompletedTitle) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   run_child_program(state, &title, kPrintf, OVARN_PAGER_PATH);
@@ -60,7 +62,7 @@ TEST_F(child_runs, paged_output_carries_the_completed_title) {
   EXPECT_NE(out.find("changes\n", title), std::string::npos) << out;
 }
 
-TEST_F(child_runs, missing_program_is_reported_and_the_caller_goes_on) {
+TEST_F(ChildRuns, MissingProgramIsReportedAndTheCallerGoesOn) {
   for (command_title* paged : {static_cast<command_title*>(nullptr), &title}) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -72,7 +74,7 @@ TEST_F(child_runs, missing_program_is_reported_and_the_caller_goes_on) {
   }
 }
 
-TEST_F(child_runs, missing_pager_loses_the_output_and_the_caller_goes_on) {
+TEST_F(ChildRuns, MissingPagerLosesTheOutputAndTheCallerGoesOn) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   run_child_program(state, &title, kPrintf, "/usr/nonexistent-ovarn/pr");

@@ -100,7 +100,7 @@ void add_mark(mark_fill& fill, int32_t lines_before, int64_t offset) {
   fill.marks[fill.count++] = line_mark{lines_before, offset};
 }
 
-static_assert(block_padding >= kernel_padding);
+static_assert(kBlockPadding >= kernel_padding);
 
 // Reads the file in large blocks and hashes each line where it lies in the
 // block; a line that runs over the end of a block goes on in the next one,

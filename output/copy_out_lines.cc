@@ -57,7 +57,7 @@ const char* bytes_at(line_output& out, int file, int64_t offset, int64_t end, si
   block_reader& w = out.windows[file];
   // Clamped before it is narrowed: on a 32-bit system a line may be longer
   // than size_t counts.
-  const int64_t least = std::clamp<int64_t>(end - offset, 0, static_cast<int64_t>(block_bytes));
+  const int64_t least = std::clamp<int64_t>(end - offset, 0, static_cast<int64_t>(kBlockBytes));
   if (!fill_at(w, offset, static_cast<size_t>(least))) return nullptr;
   *length = w.end - w.pos;
   return reinterpret_cast<const char*>(w.bytes.data() + w.pos);
