@@ -6,24 +6,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
+
 
 namespace {
-
-// A directory under /tmp removed with its contents at the end of the test.
-struct scratch_dir {
-  std::string path;
-  scratch_dir() {
-    char name[] = "/tmp/ovarn-unit-XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~scratch_dir() { std::filesystem::remove_all(path); }
-  void add_file(const std::string& name) const { std::ofstream(path + "/" + name) << "x\n"; }
-};
 
 std::vector<std::string> listing_names(const dir_listing& owned) {
   const dir_entry* listing = owned.get();
@@ -36,19 +25,19 @@ std::vector<std::string> listing_names(const dir_listing& owned) {
 }
 
 TEST(ReadDirectory, ListsEveryNameInByteOrder) {
-  scratch_dir dir;
+  temp_dir dir;
   for (const char* name : {"Zeta", "alpha", "a.c", "a_c", "a", "\xe9t\xe9", "...", ".x"}) {
-    dir.add_file(name);
+    write_file(dir / name, "x\n");
   }
   const std::vector<std::string> expected = {".",   "..",  "...", ".x",    "Zeta",
                                              "a",   "a.c", "a_c", "alpha", "\xe9t\xe9"};
-  EXPECT_EQ(listing_names(read_directory(dir.path.c_str())), expected);
+  EXPECT_EQ(listing_names(read_directory(dir.path().c_str())), expected);
 }
 
 TEST(ReadDirectory, EmptyDirectoryHoldsDotAndDotDot) {
-  scratch_dir dir;
+  temp_dir dir;
   const std::vector<std::string> expected = {".", ".."};
-  EXPECT_EQ(listing_names(read_directory(dir.path.c_str())), expected);
+  EXPECT_EQ(listing_names(read_directory(dir.path().c_str())), expected);
 }
 
 TEST(ReadDirectoryDeathTest, MissingDirectoryEndsTheRun) {

@@ -13,29 +13,26 @@
 
 #include "engine/match_result.h"
 #include "output/print_request.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 using enum output_format;
 
 struct text_file {
-  std::string path;
+  temp_dir dir;
+  std::string path = dir / "text";
   std::vector<int64_t> offsets{0};
 
   explicit text_file(const std::vector<std::string>& lines, const std::string& tail = "") {
-    char name[] = "/tmp/ovarn-walk-XXXXXX";
-    int fd = mkstemp(name);
-    path = name;
     std::string all;
     for (const auto& l : lines) {
       all += l + "\n";
       offsets.push_back(static_cast<int64_t>(all.size()));
     }
     all += tail;
-    if (write(fd, all.data(), all.size()) != static_cast<ssize_t>(all.size())) abort();
-    close(fd);
+    write_file(path, all);
   }
-  ~text_file() { unlink(path.c_str()); }
   int32_t count() const { return static_cast<int32_t>(offsets.size()) - 1; }
 };
 
