@@ -27,7 +27,6 @@ struct dir_walk {
 // The sides of side_dir_path.
 enum listing_side { kFirstSide = 0, kSecondSide = 1 };
 
-
 // The directory as the command line named it: the buffer without the
 // appended "/" and whatever name stands behind it.
 int dir_precision(dir_path dir) { return static_cast<int>(dir.end - dir.buffer - 1); }
