@@ -49,5 +49,6 @@ bool fill_at(block_reader& reader, int64_t offset, size_t least) {
   reader.start = offset;
   reader.pos = 0;
   reader.end = static_cast<size_t>(got);
+  memset(reader.bytes.data() + reader.end, 0, kReaderPadding);
   return reader.end > 0;
 }

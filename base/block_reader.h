@@ -11,7 +11,8 @@
 #include "base/table.h"
 
 // Bytes of one block, and the zero bytes kept readable after the bytes held
-// so that vector code may load whole registers at the end.
+// (by refill and fill_at alike) so that vector code may load whole
+// registers at the end.
 constexpr size_t kReaderBlockBytes = size_t{1} << 16;
 constexpr size_t kReaderPadding = 64;
 
@@ -43,11 +44,6 @@ bool fill_at(block_reader& reader, int64_t offset, size_t least);
 inline int read_char(block_reader& reader) {
   if (reader.pos == reader.end && !refill(reader)) return EOF;
   return reader.bytes[reader.pos++];
-}
-
-// The file offset of the next byte to read.
-inline int64_t reader_offset(const block_reader& reader) {
-  return reader.start + static_cast<int64_t>(reader.pos);
 }
 
 #endif  // OVARN_BASE_BLOCK_READER_H_

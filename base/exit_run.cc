@@ -2,59 +2,47 @@
 
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/messages.h"
-#include "base/run_state.h"
 #include "base/standard_streams.h"
 
-namespace {
-
-int first_output_error = 0;
-
-// Set by the first thread that ends the run. Both threads of a two-part
-// step may fail at once; the second waits for the first's exit rather than
-// check a standard output that the first has already closed. A word, not a
-// bool: riscv64 exchanges a byte only through libatomic.
-std::atomic<int> run_ending{0};
-
-}  // namespace
+exit_record run_exit;
 
 void flush_output() {
-  if (fflush(stdout) != 0 && first_output_error == 0) first_output_error = errno;
+  if (fflush(stdout) != 0 && run_exit.first_output_error == 0) run_exit.first_output_error = errno;
 }
 
 void output_failed() {
-  if (first_output_error == 0) first_output_error = errno;
+  if (run_exit.first_output_error == 0) run_exit.first_output_error = errno;
   exit_run();
 }
 
 void exit_run() {
-  if (run_ending.exchange(1) != 0) {
+  if (run_exit.ending.exchange(1) != 0) {
     for (;;) pause();
   }
   // A listing that did not reach its reader is no answer, whatever the
   // comparison found.
-  if (const int error = finish_standard_output(first_output_error); error != 0) {
-    fprintf(stderr, msg_output_error, strerror(error));
-    state.exit_status = 2;
+  if (const int error = finish_standard_output(run_exit.first_output_error); error != 0) {
+    fprintf(stderr, kMsgOutputError, strerror(error));
+    run_exit.status = 2;
   }
-  if (state.temp_path[0] != '\0') unlink(state.temp_path);
-  exit(state.exit_status);
+  if (run_exit.spool_path[0] != '\0') unlink(run_exit.spool_path);
+  exit(run_exit.status);
 }
 
 void read_failed(const char* path) {
   report_path_error(path);
-  state.exit_status = 2;
+  run_exit.status = 2;
   exit_run();
 }
 
 void files_too_big() {
-  fputs(msg_files_too_big, stderr);
+  fputs(kMsgFilesTooBig, stderr);
   exit_run();
 }
 
@@ -66,22 +54,16 @@ void* checked_alloc(uint32_t size) {
   return block;
 }
 
-void* checked_realloc(void* block, uint32_t size) {
-  void* resized = realloc(block, size == 0 ? 1 : size);
-  if (resized == nullptr) files_too_big();
-  return resized;
-}
-
 uint32_t table_size(uint64_t count, uint64_t elem_size) {
   if (elem_size != 0 && count > UINT32_MAX / elem_size) files_too_big();
   return static_cast<uint32_t>(count * elem_size);
 }
 
-char* copy_string(const char* text) {
+char* copy_string(const char* text, const char* failure) {
   size_t length = strlen(text);
   char* copy = static_cast<char*>(malloc(length + 1));
   if (copy == nullptr) {
-    fputs(msg_ran_out_of_memory, stderr);
+    fputs(failure, stderr);
     exit_run();
   }
   memcpy(copy, text, length + 1);
@@ -90,7 +72,7 @@ char* copy_string(const char* text) {
 
 void report_path_error(const char* path) {
   int saved = errno;
-  fputs(msg_prefix, stderr);
+  fputs(kMsgPrefix, stderr);
   errno = saved;
   perror(path);
 }

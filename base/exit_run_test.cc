@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-#include "base/run_state.h"
-
 namespace {
 
 TEST(TableSize, FitsUpToTheLargest32BitByteCount) {
@@ -15,8 +13,12 @@ TEST(TableSize, FitsUpToTheLargest32BitByteCount) {
 }
 
 TEST(TableSizeDeathTest, RefusesSizesBeyond32Bits) {
-  state.exit_status = 1;
-  EXPECT_EXIT(table_size(UINT32_MAX / 8 + 1, 8), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(
+      {
+        run_exit.status = 1;
+        table_size(UINT32_MAX / 8 + 1, 8);
+      },
+      ::testing::ExitedWithCode(1),
               "varn: files too big, try -h\n");
 }
 

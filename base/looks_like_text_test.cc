@@ -10,14 +10,14 @@
 
 namespace {
 
-using looks_like_text_test = engine_test;
+using LooksLikeText = engine_test;
 
 std::string padded(std::string start, size_t size, char fill = 'x') {
   start.resize(size, fill);
   return start;
 }
 
-TEST_F(looks_like_text_test, BothFormsAgree) {
+TEST_F(LooksLikeText, BothFormsAgree) {
   struct text_case {
     const char* name;
     std::string content;
@@ -57,7 +57,7 @@ TEST_F(looks_like_text_test, BothFormsAgree) {
   }
 }
 
-TEST_F(looks_like_text_test, UnreadableDescriptorCountsAsEmpty) {
+TEST_F(LooksLikeText, UnreadableDescriptorCountsAsEmpty) {
   EXPECT_TRUE(looks_like_text(-1));
 }
 

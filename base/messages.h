@@ -13,37 +13,37 @@
 #ifndef OVARN_BASE_MESSAGES_H_
 #define OVARN_BASE_MESSAGES_H_
 
-inline constexpr char msg_prefix[] = "varn: ";  // before a perror line
+inline constexpr char kMsgPrefix[] = "varn: ";  // before a perror line
 
 // Standard input and output, which have no path for perror to name. A
 // failed write to standard output ends the run with 2 whatever was found,
 // and so does a failed read of standard input.
-inline constexpr char msg_output_error[] = "varn: standard output: %s\n";  // error text
-inline constexpr char msg_input_error[] = "varn: standard input: %s\n";    // error text
+inline constexpr char kMsgOutputError[] = "varn: standard output: %s\n";  // error text
+inline constexpr char kMsgInputError[] = "varn: standard input: %s\n";    // error text
 
-inline constexpr char msg_files_too_big[] = "varn: files too big, try -h\n";
-inline constexpr char msg_ran_out_of_memory[] = "varn: ran out of memory\n";
-inline constexpr char msg_out_of_memory[] = "varn: out of memory\n";
+inline constexpr char kMsgFilesTooBig[] = "varn: files too big, try -h\n";
+inline constexpr char kMsgRanOutOfMemory[] = "varn: ran out of memory\n";
+inline constexpr char kMsgOutOfMemory[] = "varn: out of memory\n";
 
 // Command line.
-inline constexpr char msg_two_filenames[] = "varn: two filename arguments required\n";
-inline constexpr char msg_bad_count[] = "varn: -c: bad count\n";
-inline constexpr char msg_use_start[] = "varn: use -Sstart\n";
-inline constexpr char msg_unknown_option[] = "varn: -%s: unknown option\n";  // the letters
-inline constexpr char msg_hand_off_formats[] = "varn: -h doesn't support -e, -f, -n, -c, or -I\n";
+inline constexpr char kMsgTwoFilenames[] = "varn: two filename arguments required\n";
+inline constexpr char kMsgBadCount[] = "varn: -c: bad count\n";
+inline constexpr char kMsgUseStart[] = "varn: use -Sstart\n";
+inline constexpr char kMsgUnknownOption[] = "varn: -%s: unknown option\n";  // the letters
+inline constexpr char kMsgHandOffFormats[] = "varn: -h doesn't support -e, -f, -n, -c, or -I\n";
 
 // File pairs.
-inline constexpr char msg_dash_with_directory[] = "varn: can't specify - with other arg directory\n";
-inline constexpr char msg_dash_dash[] = "varn: can't specify - -\n";
-inline constexpr char msg_joined_too_long[] = "varn: %s/%s: %s\n";  // directory, name, error
+inline constexpr char kMsgDashWithDirectory[] = "varn: can't specify - with other arg directory\n";
+inline constexpr char kMsgDashDash[] = "varn: can't specify - -\n";
+inline constexpr char kMsgJoinedTooLong[] = "varn: %s/%s: %s\n";  // directory, name, error
 
 // Directories.
-inline constexpr char msg_ifdef_with_directories[] = "varn: can't specify -I with directories\n";
-inline constexpr char msg_warn_s_l_with_e[] = "varn: warning: shouldn't give -s or -l with -e\n";
-inline constexpr char msg_path_too_long[] = "varn: %s: %s\n";     // path, error
-inline constexpr char msg_entry_too_long[] = "%.*s%s: %s\n";      // perror form: no prefix
-inline constexpr char msg_system_error[] = "varn: %s\n";          // error text
-inline constexpr char msg_no_more_processes[] = "varn: No more processes\n";
-inline constexpr char msg_no_more_processes_pager[] = "No more processes";
+inline constexpr char kMsgIfdefWithDirectories[] = "varn: can't specify -I with directories\n";
+inline constexpr char kMsgWarnSLWithE[] = "varn: warning: shouldn't give -s or -l with -e\n";
+inline constexpr char kMsgPathTooLong[] = "varn: %s: %s\n";     // path, error
+inline constexpr char kMsgEntryTooLong[] = "%.*s%s: %s\n";      // perror form: no prefix
+inline constexpr char kMsgSystemError[] = "varn: %s\n";          // error text
+inline constexpr char kMsgNoMoreProcesses[] = "varn: No more processes\n";
+inline constexpr char kMsgNoMoreProcessesPager[] = "No more processes";
 
 #endif  // OVARN_BASE_MESSAGES_H_

@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "base/run_state.h"
-
 // Under a limit on the address space, what a second thread adds to the most
 // the run holds depends on timing: two tables growing at once, or one after
 // the other. So that a pair under a given limit always compares or always
@@ -17,9 +15,9 @@
 // limit leaves 64 bytes for each byte of both files and a gigabyte besides:
 // far more than the tables made on two threads hold (eight bytes a line,
 // twice that while a table grows, and every line at least one byte).
-// The sizes are those of the operands the run looked up. A 32-bit process's
-// whole address space counts as such a limit.
-inline bool address_space_fits_a_thread() {
+// operand_bytes is the sum of the sizes of the operands as the run looked
+// them up. A 32-bit process's whole address space counts as such a limit.
+inline bool address_space_fits_a_thread(uint64_t operand_bytes) {
   uint64_t least = sizeof(void*) < sizeof(uint64_t) ? uint64_t{SIZE_MAX} : UINT64_MAX;
   for (int resource : {RLIMIT_AS, RLIMIT_DATA}) {
     struct rlimit limit;
@@ -28,19 +26,18 @@ inline bool address_space_fits_a_thread() {
       least = limit.rlim_cur;
   }
   if (least == UINT64_MAX) return true;
-  const uint64_t files = static_cast<uint64_t>(state.stat1.st_size) +
-                         static_cast<uint64_t>(state.stat2.st_size);
-  return least / 64 > files + (uint64_t{16} << 20);
+  return least / 64 > operand_bytes + (uint64_t{16} << 20);
 }
 
 // Runs first on a thread of its own while the calling thread runs second, and
 // returns when both are done. When the work is small (worth_a_thread false),
-// the address space is limited, or no thread can be had, they run one after
+// the address space is limited (for operands of operand_bytes), or no thread
+// can be had, they run one after
 // the other, first first. The two must not touch the same data; either may
 // end the run through exit_run.
 template <typename First, typename Second>
-void run_both(bool worth_a_thread, First first, Second second) {
-  if (!worth_a_thread || !address_space_fits_a_thread()) {
+void run_both(bool worth_a_thread, uint64_t operand_bytes, First first, Second second) {
+  if (!worth_a_thread || !address_space_fits_a_thread(operand_bytes)) {
     first();
     second();
     return;

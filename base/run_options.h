@@ -1,5 +1,6 @@
-// The option record of the main program: written only while the command line
-// is read (parse_options), read-only afterwards.
+// The option record of the main program: main makes it, parse_options fills
+// it from the command line, and everything after reads it through a const
+// reference.
 #ifndef OVARN_BASE_RUN_OPTIONS_H_
 #define OVARN_BASE_RUN_OPTIONS_H_
 
@@ -8,7 +9,7 @@
 #include "base/output_format.h"
 
 struct run_options {
-  int32_t output_format = FMT_NORMAL;
+  ::output_format output_format = ::output_format::FMT_NORMAL;
   int32_t blank_runs = 0;        // -b
   int32_t all_blanks = 0;        // -w
   int32_t fold_case = 0;         // -i
@@ -22,8 +23,5 @@ struct run_options {
   const char* start_name = nullptr;  // -Sname
   const char* ifdef_new = nullptr;   // -DNAME: NAME, possibly empty
 };
-
-// Process-wide: one command line per process.
-extern run_options options;
 
 #endif  // OVARN_BASE_RUN_OPTIONS_H_

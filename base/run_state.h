@@ -1,21 +1,12 @@
-// The process-wide state of the main program. A process compares one pair of
-// files or directories, so this is made once and never reset.
+// The operands of one run of the main program, as main looked them up and
+// as the driver and directory mode rewrite them. main makes it and hands it
+// on by reference.
 #ifndef OVARN_BASE_RUN_STATE_H_
 #define OVARN_BASE_RUN_STATE_H_
 
 #include <sys/stat.h>
 
-#include <csignal>
-#include <cstdint>
-
 struct run_state {
-  // The status the process ends with: 0 no differences, 1 differences,
-  // 2 trouble. Read by the signal handler, hence volatile.
-  volatile int32_t exit_status = 2;
-  int32_t changes_found = 0;
-  // The spool file's path while one exists; empty otherwise. Read by the
-  // signal handler.
-  char temp_path[1024] = {};
   // The process's own argument vector, changed in place and handed on to the
   // helper program and to child runs in its current state.
   char** arg_vector = nullptr;
@@ -28,7 +19,5 @@ struct run_state {
   char* path1_end = nullptr;
   char* path2_end = nullptr;
 };
-
-extern run_state state;
 
 #endif  // OVARN_BASE_RUN_STATE_H_

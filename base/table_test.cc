@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "base/run_state.h"
-
 #include <cstdint>
 #include <random>
 #include <thread>
@@ -24,7 +22,7 @@ bool holds_fill(const uint32_t* table, uint64_t count) {
 
 // Sizes on the heap, across the line to a mapping of their own, between
 // mappings, and back down; every resize keeps the elements both sizes hold.
-TEST(table_test, ResizingKeepsTheContentsAcrossEverySize) {
+TEST(Table, ResizingKeepsTheContentsAcrossEverySize) {
   const std::vector<uint64_t> counts = {1,       10,      60000,   70000,   1 << 20,
                                         3 << 20, 5 << 20, 5 << 20, 1 << 20, 100,
                                         4 << 20, 3,       0,       2};
@@ -42,7 +40,7 @@ TEST(table_test, ResizingKeepsTheContentsAcrossEverySize) {
   release_table(nullptr);
 }
 
-TEST(table_test, LargeTablesStartOnAHugePage) {
+TEST(Table, LargeTablesStartOnAHugePage) {
   void* table = allocate_table(8 << 20, 1);
   // The table follows a header of one cache line at the start of its mapping.
   EXPECT_EQ(reinterpret_cast<uintptr_t>(table) % (uintptr_t{2} << 20), 64u);
@@ -102,10 +100,10 @@ void churn_tables(uint32_t seed) {
   }
 }
 
-TEST(table_test, FreedMemoryIsNeverHandedOutTwice) { churn_tables(1); }
+TEST(Table, FreedMemoryIsNeverHandedOutTwice) { churn_tables(1); }
 
 // Loading makes tables on two threads at once.
-TEST(table_test, TwoThreadsMakeAndFreeTablesAtOnce) {
+TEST(Table, TwoThreadsMakeAndFreeTablesAtOnce) {
   std::thread other(churn_tables, 2);
   churn_tables(3);
   other.join();
@@ -113,7 +111,7 @@ TEST(table_test, TwoThreadsMakeAndFreeTablesAtOnce) {
 
 // A table filled one element at a time doubles its room and keeps its
 // contents; a need beyond the 32-bit byte count ends the run.
-TEST(table_test, GrowingRoomKeepsTheContents) {
+TEST(TableDeathTest, GrowingRoomKeepsTheContents) {
   table<int32_t> t(3);
   for (int32_t n = 0; n < 3; ++n) t[n] = n;
   t.make_room(4);
@@ -124,7 +122,7 @@ TEST(table_test, GrowingRoomKeepsTheContents) {
   table<int32_t> moved = reuse_table<int32_t>(std::move(t));
   EXPECT_TRUE(t.has_no_block());
   EXPECT_EQ(moved[2], 2);
-  state.exit_status = 2;  // the run ends with whatever status it has
+  // The run ends with whatever status it has: 2 unless something set it.
   table<char> huge(1);
   EXPECT_EXIT(huge.make_room(uint64_t{1} << 32), ::testing::ExitedWithCode(2),
               "^varn: files too big, try -h\n$");

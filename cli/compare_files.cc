@@ -11,10 +11,8 @@
 #include "base/looks_like_text.h"
 #include "base/messages.h"
 #include "base/owned_files.h"
-#include "base/run_options.h"
-#include "base/run_state.h"
+#include "base/same_contents.h"
 #include "base/stage_hook.h"
-#include "base/table.h"
 #include "base/build_paths.h"
 #include "cli/spool_stdin.h"
 #include "engine/line_table.h"
@@ -23,13 +21,13 @@
 
 namespace {
 
+using enum output_format;
+
 constexpr size_t kPathBytes = 1024;
-constexpr size_t kBlockBytes = 1024;
-constexpr size_t kStreamBuffer = size_t{1} << 16;
 
 // Under -h the helper program takes the run over with the same command line;
 // it resolves directories and "-" itself.
-[[noreturn]] void hand_off_to_helper() {
+[[noreturn]] void hand_off_to_helper(run_state& state) {
   state.arg_vector[0] = const_cast<char*>("varnh");
   execv(OVARN_HELPER_PATH, state.arg_vector);
   report_path_error(OVARN_HELPER_PATH);
@@ -38,13 +36,6 @@ constexpr size_t kStreamBuffer = size_t{1} << 16;
 
 bool is_stdin(const char* path) { return strcmp(path, "-") == 0; }
 
-void look_up(const char* path, struct stat* status) {
-  if (stat(path, status) != 0) {
-    report_path_error(path);
-    exit_run();
-  }
-}
-
 // dir + "/" + the last path component of other, as a new text.
 char* join_dir_operand(const char* dir, const char* other) {
   const char* slash = strrchr(other, '/');
@@ -52,18 +43,18 @@ char* join_dir_operand(const char* dir, const char* other) {
   char joined[kPathBytes];
   int length = snprintf(joined, sizeof joined, "%s/%s", dir, component);
   if (length < 0 || static_cast<size_t>(length) >= sizeof joined) {
-    fprintf(stderr, msg_joined_too_long, dir, component, strerror(ENAMETOOLONG));
+    fprintf(stderr, kMsgJoinedTooLong, dir, component, strerror(ENAMETOOLONG));
     exit_run();
   }
   return copy_string(joined);
 }
 
 // At most one operand is a directory here; "-" counts as a regular file.
-void resolve_operands() {
+void resolve_operands(run_state& state) {
   if (S_ISDIR(state.stat1.st_mode) || S_ISDIR(state.stat2.st_mode)) {
     bool first_is_dir = S_ISDIR(state.stat1.st_mode);
     if (is_stdin(first_is_dir ? state.path2 : state.path1)) {
-      fputs(msg_dash_with_directory, stderr);
+      fputs(kMsgDashWithDirectory, stderr);
       exit_run();
     }
     if (first_is_dir) {
@@ -75,7 +66,7 @@ void resolve_operands() {
     }
   } else if (is_stdin(state.path1)) {
     if (is_stdin(state.path2)) {
-      fputs(msg_dash_dash, stderr);
+      fputs(kMsgDashDash, stderr);
       exit_run();
     }
     state.path1 = spool_stdin();
@@ -86,40 +77,26 @@ void resolve_operands() {
   }
 }
 
-// A file opened for the identity and binary tests, which read it through
-// stdio in blocks of 1024 bytes; a file that cannot be opened ends the run.
-owned_stream open_input(const char* path, table<char>& buffer) {
+// A file opened for the identity and binary tests and the loading; a file
+// that cannot be opened ends the run.
+owned_stream open_input(const char* path) {
   owned_stream stream(fopen(path, "r"));
   if (stream == nullptr) {
     report_path_error(path);
     exit_run();
   }
-  // Larger than stdio's own: fewer reads in the identity test.
-  buffer = table<char>(kStreamBuffer);
-  setvbuf(stream.get(), buffer.data(), _IOFBF, kStreamBuffer);
   return stream;
 }
 
-// A stream whose read stopped short: a read error is not the end of the
-// file, and neither answer of a test that read it would be true.
-void check_read(FILE* stream, const char* path) {
-  if (ferror(stream)) read_failed(path);
-}
-
-// Files of different sizes differ without a byte being read.
-bool same_bytes(FILE* first, FILE* second) {
-  if (state.stat1.st_size != state.stat2.st_size) return false;
-  char block1[kBlockBytes];
-  char block2[kBlockBytes];
-  for (;;) {
-    size_t count1 = fread(block1, 1, kBlockBytes, first);
-    size_t count2 = fread(block2, 1, kBlockBytes, second);
-    if (count1 < kBlockBytes) check_read(first, state.path1);
-    if (count2 < kBlockBytes) check_read(second, state.path2);
-    if (count1 != count2) return false;
-    if (count1 == 0) return true;
-    if (memcmp(block1, block2, count1) != 0) return false;
-  }
+// The identity test, read through the descriptors before the streams read
+// anything. A read error is not the end of the file, and neither answer
+// would be true: it ends the run.
+bool same_bytes(const run_state& state, FILE* first, FILE* second) {
+  int failed_file = -1;
+  const bool same =
+      same_contents(fileno(first), fileno(second), state.stat1, state.stat2, &failed_file);
+  if (failed_file >= 0) read_failed(failed_file == 0 ? state.path1 : state.path2);
+  return same;
 }
 
 // The binary-content test of one file; a failed read ends the run.
@@ -131,9 +108,8 @@ bool file_looks_like_text(FILE* stream, const char* path) {
 }
 
 // Under the context format a pair without changes says so.
-void apply_closing_rule() {
-  if (options.output_format == FMT_CONTEXT && state.changes_found == 0)
-    puts("No differences encountered");
+void apply_closing_rule(const run_options& options, bool changes_found) {
+  if (options.output_format == FMT_CONTEXT && !changes_found) puts("No differences encountered");
 }
 
 line_rules rules_of(const run_options& o) {
@@ -147,26 +123,34 @@ print_request request_of(const run_options& o, const run_state& s) {
 
 }  // namespace
 
-void compare_file_pair() {
-  table<char> buffers[2];  // outlive the streams
-  owned_stream first = open_input(state.path1, buffers[0]);
-  owned_stream second = open_input(state.path2, buffers[1]);
-  stage_hook("identity");
-  if (same_bytes(first.get(), second.get())) {
-    state.exit_status = 0;
-    apply_closing_rule();
-    return;
+void look_up(const char* path, struct stat* status) {
+  if (stat(path, status) != 0) {
+    report_path_error(path);
+    exit_run();
   }
-  state.exit_status = 1;  // every later stop ends with 1
+}
+
+int compare_file_pair(const run_options& options, const run_state& state) {
+  owned_stream first = open_input(state.path1);
+  owned_stream second = open_input(state.path2);
+  stage_hook("identity");
+  if (same_bytes(state, first.get(), second.get())) {
+    run_exit.status = 0;
+    apply_closing_rule(options, false);
+    return run_exit.status;
+  }
+  run_exit.status = 1;  // every later stop ends with 1
 
   if (!file_looks_like_text(first.get(), state.path1) ||
       !file_looks_like_text(second.get(), state.path2)) {
     printf("Binary files %s and %s differ\n", state.path1, state.path2);
-    return;
+    return run_exit.status;
   }
 
   const line_rules rules = rules_of(options);
   line_tables tables;
+  tables.operand_bytes =
+      static_cast<uint64_t>(state.stat1.st_size) + static_cast<uint64_t>(state.stat2.st_size);
   stage_hook("load");
   const char* const paths[2] = {state.path1, state.path2};
   load_line_tables(rules, first.get(), second.get(), paths, tables);
@@ -174,17 +158,18 @@ void compare_file_pair() {
   second.reset();
   match_result result = match_lines(rules, state.path1, state.path2, tables);
   stage_hook("output");
-  state.changes_found = emit_changes(result, request_of(options, state)) ? 1 : 0;
-  state.exit_status = state.changes_found;
-  apply_closing_rule();
+  const bool changes_found = emit_changes(result, request_of(options, state));
+  run_exit.status = changes_found ? 1 : 0;
+  apply_closing_rule(options, changes_found);
+  return run_exit.status;
 }
 
-void compare_regular_files() {
-  if (options.hand_off) hand_off_to_helper();
+void compare_regular_files(const run_options& options, run_state& state) {
+  if (options.hand_off) hand_off_to_helper(state);
   // Listings can be tens of megabytes: written to a file or a pipe they go
   // out in large writes.
   if (!isatty(STDOUT_FILENO)) setvbuf(stdout, nullptr, _IOFBF, size_t{1} << 16);
-  resolve_operands();
-  compare_file_pair();
+  resolve_operands(state);
+  compare_file_pair(options, state);
   exit_run();
 }

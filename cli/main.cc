@@ -16,6 +16,8 @@
 
 namespace {
 
+using enum output_format;
+
 // "-" stands for standard input and is not looked up: it counts as a regular
 // file until it is spooled.
 void look_up_operand(const char* path, struct stat* status) {
@@ -24,33 +26,34 @@ void look_up_operand(const char* path, struct stat* status) {
     status->st_mode = S_IFREG;
     return;
   }
-  if (stat(path, status) != 0) {
-    report_path_error(path);
-    exit_run();
-  }
+  look_up(path, status);
 }
 
 bool is_directory(const struct stat& status) { return S_ISDIR(status.st_mode); }
 
 }  // namespace
 
+// The run's records live here and are handed on by reference; only the
+// exit path's record (run_exit) is process-wide.
 int main(int argc, char** argv) {
-  state.exit_status = 2;
+  run_exit.status = 2;
   hold_standard_descriptors();
+  run_options options;
+  run_state state;
   state.arg_vector = argv;
   tune_allocator();
 
-  parse_options(argc, argv);
+  parse_options(argc, argv, options, state);
   if (options.hand_off != 0 && options.output_format != FMT_NORMAL) {
-    fputs(msg_hand_off_formats, stderr);
+    fputs(kMsgHandOffFormats, stderr);
     exit_run();
   }
   look_up_operand(state.path1, &state.stat1);
   look_up_operand(state.path2, &state.stat2);
 
   if (is_directory(state.stat1) && is_directory(state.stat2)) {
-    compare_directories();
+    compare_directories(options, state);
     exit_run();
   }
-  compare_regular_files();
+  compare_regular_files(options, state);
 }

@@ -10,6 +10,8 @@
 
 namespace {
 
+using enum output_format;
+
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The digits after c run to the end of the argument; a count beyond the
@@ -21,7 +23,7 @@ option_fault read_context_count(const char* digits, run_options& o) {
     value = value * 10 + (*p - '0');
     if (value > INT32_MAX) value = INT32_MAX;
   }
-  if (*p != '\0') return option_fault{msg_bad_count};
+  if (*p != '\0') return option_fault{kMsgBadCount};
   o.context_lines = static_cast<int32_t>(value);
   return option_fault{};
 }
@@ -53,12 +55,12 @@ option_fault read_option_letters(char* letters, run_options& o) {
         *p = '\0';
         return option_fault{};
       case 'S':
-        if (p[1] == '\0') return option_fault{msg_use_start};
+        if (p[1] == '\0') return option_fault{kMsgUseStart};
         o.start_name = p + 1;
         *p = '\0';
         return option_fault{};
       default:
-        return option_fault{msg_unknown_option, p};
+        return option_fault{kMsgUnknownOption, p};
     }
   }
   return option_fault{};
@@ -67,10 +69,10 @@ option_fault read_option_letters(char* letters, run_options& o) {
 }  // namespace
 
 option_fault read_options(int argc, char** argv, run_options& o, char* operands[2]) {
-  if (argc - 1 < 2) return option_fault{msg_two_filenames};
+  if (argc - 1 < 2) return option_fault{kMsgTwoFilenames};
   for (int k = 1; k < argc - 2; ++k) {
     char* arg = argv[k];
-    if (arg[0] != '-') return option_fault{msg_two_filenames};
+    if (arg[0] != '-') return option_fault{kMsgTwoFilenames};
     if (arg[1] == '\0') continue;
     option_fault fault = read_option_letters(arg + 1, o);
     if (fault.message != nullptr) return fault;
@@ -80,7 +82,7 @@ option_fault read_options(int argc, char** argv, run_options& o, char* operands[
   return option_fault{};
 }
 
-void parse_options(int argc, char** argv) {
+void parse_options(int argc, char** argv, run_options& options, run_state& state) {
   char* operands[2] = {nullptr, nullptr};
   const option_fault fault = read_options(argc, argv, options, operands);
   if (fault.message != nullptr) {

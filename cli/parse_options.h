@@ -3,6 +3,7 @@
 #define OVARN_CLI_PARSE_OPTIONS_H_
 
 #include "base/run_options.h"
+#include "base/run_state.h"
 
 // What reading a command line found wrong: the message to print (a format
 // of base/messages.h), and for an unknown letter the letters from it on.
@@ -19,6 +20,6 @@ option_fault read_options(int argc, char** argv, run_options& o, char* operands[
 
 // read_options into options and state.path1, state.path2; a fault is
 // printed and ends the run through exit_run.
-void parse_options(int argc, char** argv);
+void parse_options(int argc, char** argv, run_options& options, run_state& state);
 
 #endif  // OVARN_CLI_PARSE_OPTIONS_H_

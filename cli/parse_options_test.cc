@@ -12,6 +12,8 @@
 
 namespace {
 
+using enum output_format;
+
 // Owns the argument texts, since parse_options cuts them in place.
 struct command_line {
   std::vector<std::string> texts;
@@ -30,14 +32,15 @@ struct command_line {
 };
 
 run_options parse(command_line& line) {
-  options = run_options{};
-  parse_options(line.argc(), line.argv.data());
+  run_options options;
+  run_state state;
+  parse_options(line.argc(), line.argv.data(), options, state);
   return options;
 }
 
 struct format_case {
   std::vector<std::string> args;
-  int32_t format;
+  output_format format;
   int32_t context_lines;
 };
 
@@ -124,8 +127,9 @@ TEST(ParseOptions, OperandsAreTheLastTwoArgumentsWhateverTheirText) {
   std::vector<char*> argv;
   for (auto& t : texts) argv.push_back(t.data());
   argv.push_back(nullptr);
-  options = run_options{};
-  parse_options(3, argv.data());
+  run_options options;
+  run_state state;
+  parse_options(3, argv.data(), options, state);
   EXPECT_EQ(options.blank_runs, 0);
   EXPECT_STREQ(state.path1, "-b");
   EXPECT_STREQ(state.path2, "-w");
@@ -151,7 +155,6 @@ TEST(ParseOptionsDeathTest, ErrorsEndTheRunWithStatusTwo) {
     EXPECT_EXIT(
         {
           command_line line(c.args);
-          state.exit_status = 2;
           parse(line);
         },
         ::testing::ExitedWithCode(2), ::testing::HasSubstr(c.message))

@@ -12,31 +12,30 @@
 
 #include "base/exit_run.h"
 #include "base/messages.h"
-#include "base/run_state.h"
 #include "port/system.h"
 
 namespace {
 
-const char spool_template[] = "/tmp/dXXXXX";
-const int caught_signals[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
+const char kSpoolTemplate[] = "/tmp/dXXXXX";
+const int kCaughtSignals[] = {SIGHUP, SIGINT, SIGPIPE, SIGTERM};
 
 // Signals whose default action ends the process without a core or with one;
 // the spool file must not outlive any of them. Those above end the run
 // through its exit status instead.
-const int fatal_signals[] = {SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,
+const int kFatalSignals[] = {SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,
                              SIGUSR1, SIGSEGV, SIGUSR2, SIGALRM,   SIGXCPU, SIGVTALRM,
                              SIGPROF, SIGSYS};
 
 // Only async-signal-safe calls: remove the spool file and end with the
 // current status.
 void exit_on_signal(int) {
-  if (state.temp_path[0] != '\0') unlink(state.temp_path);
-  _exit(state.exit_status);
+  if (run_exit.spool_path[0] != '\0') unlink(run_exit.spool_path);
+  _exit(run_exit.status);
 }
 
 // Removes the spool file, then lets the signal do what it would have done.
 void remove_and_resend(int signal_number) {
-  if (state.temp_path[0] != '\0') unlink(state.temp_path);
+  if (run_exit.spool_path[0] != '\0') unlink(run_exit.spool_path);
   signal(signal_number, SIG_DFL);
   raise(signal_number);
 }
@@ -53,7 +52,7 @@ void catch_if_default(int signal_number, void (*handler)(int)) {
 
 // Replaces the trailing X characters of name with random letters and digits.
 void fill_random_suffix(char* name) {
-  static const char alphabet[] =
+  static const char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   size_t length = strlen(name);
   unsigned char noise[16];
@@ -62,7 +61,7 @@ void fill_random_suffix(char* name) {
     for (unsigned char& n : noise) n = static_cast<unsigned char>(rand_r(&seed));
   }
   for (size_t i = length, k = 0; i > 0 && name[i - 1] == 'X'; --i, ++k) {
-    name[i - 1] = alphabet[noise[k % sizeof noise] % (sizeof alphabet - 1)];
+    name[i - 1] = kAlphabet[noise[k % sizeof noise] % (sizeof kAlphabet - 1)];
   }
 }
 
@@ -70,7 +69,7 @@ void fill_random_suffix(char* name) {
 // created exclusively. Returns the descriptor, or -1 with errno set.
 int make_spool_file(char* name_out, size_t size) {
   for (int attempt = 0; attempt < 10000; ++attempt) {
-    snprintf(name_out, size, "%s", spool_template);
+    snprintf(name_out, size, "%s", kSpoolTemplate);
     fill_random_suffix(name_out);
     int fd = open(name_out, O_RDWR | O_CREAT | O_EXCL, 0600);
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -82,8 +81,8 @@ int make_spool_file(char* name_out, size_t size) {
 void block_caught_signals(int how) {
   sigset_t set;
   sigemptyset(&set);
-  for (int s : caught_signals) sigaddset(&set, s);
-  for (int s : fatal_signals) sigaddset(&set, s);
+  for (int s : kCaughtSignals) sigaddset(&set, s);
+  for (int s : kFatalSignals) sigaddset(&set, s);
   sigprocmask(how, &set, nullptr);
 }
 
@@ -112,12 +111,12 @@ void copy_stdin(int fd) {
     ssize_t count = read(0, block, sizeof block);
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
-      fprintf(stderr, msg_input_error, strerror(errno));
+      fprintf(stderr, kMsgInputError, strerror(errno));
       exit_run();
     }
     if (count == 0) return;
     if (!write_all(fd, block, static_cast<size_t>(count))) {
-      report_path_error(state.temp_path);
+      report_path_error(run_exit.spool_path);
       exit_run();
     }
   }
@@ -126,22 +125,22 @@ void copy_stdin(int fd) {
 }  // namespace
 
 char* spool_stdin() {
-  for (int s : caught_signals) catch_if_default(s, exit_on_signal);
-  for (int s : fatal_signals) catch_if_default(s, remove_and_resend);
+  for (int s : kCaughtSignals) catch_if_default(s, exit_on_signal);
+  for (int s : kFatalSignals) catch_if_default(s, remove_and_resend);
 
   // The path counts as ours only once the file exists, and a signal must not
   // see a file that is made but not yet recorded.
-  char name[sizeof state.temp_path];
+  char name[sizeof run_exit.spool_path];
   block_caught_signals(SIG_BLOCK);
   int fd = make_spool_file(name, sizeof name);
-  if (fd >= 0) memcpy(state.temp_path, name, sizeof name);
+  if (fd >= 0) memcpy(run_exit.spool_path, name, sizeof name);
   block_caught_signals(SIG_UNBLOCK);
   if (fd < 0) {
-    report_path_error(spool_template);
+    report_path_error(kSpoolTemplate);
     exit_run();
   }
 
   copy_stdin(fd);
   close(fd);
-  return state.temp_path;
+  return run_exit.spool_path;
 }

@@ -11,14 +11,13 @@
 #include "base/exit_run.h"
 #include "base/looks_like_text.h"
 #include "base/owned_files.h"
-#include "base/run_options.h"
-#include "base/run_state.h"
+#include "base/same_contents.h"
 #include "dircmp/ed_heading.h"
 #include "dircmp/run_child_comparison.h"
 
 namespace {
 
-constexpr int BLOCK_SIZE = 1024;
+using enum output_format;
 
 // The two open entries of one pair.
 struct entry_pair {
@@ -39,8 +38,8 @@ bool read_or_report(entry_pair& pair, bool failed, const char* path) {
 }
 
 // Both entry paths must fit their buffers before a name is copied there.
-bool place_entry_name(const char* name) {
-  const dir_path dirs[2] = {{state.path1, state.path1_end}, {state.path2, state.path2_end}};
+bool place_entry_name(run_state& state, const char* name) {
+  const dir_path dirs[2] = {side_dir_path(state, 0), side_dir_path(state, 1)};
   for (const dir_path& dir : dirs) {
     if (!entry_path_fits(dir, name)) {
       report_long_entry_path(dir, name);
@@ -65,27 +64,19 @@ bool stat_entry(const owned_fd& fd, const char* path, struct stat* status) {
   return false;
 }
 
-// Equal sizes are checked first, so files of different sizes cost no read.
-bool same_regular_contents(entry_pair& pair) {
-  if (pair.stat1.st_size != pair.stat2.st_size) return false;
-  char block1[BLOCK_SIZE];
-  char block2[BLOCK_SIZE];
-  for (;;) {
-    const ssize_t n1 = read(pair.fd1.get(), block1, BLOCK_SIZE);
-    const ssize_t n2 = read(pair.fd2.get(), block2, BLOCK_SIZE);
-    if (!read_or_report(pair, n1 < 0, state.path1) || !read_or_report(pair, n2 < 0, state.path2))
-      return false;
-    if (n1 != n2) return false;
-    if (n1 == 0) return true;
-    if (memcmp(block1, block2, static_cast<size_t>(n1)) != 0) return false;
-  }
+bool same_regular_contents(const run_state& state, entry_pair& pair) {
+  int failed_file = -1;
+  const bool same =
+      same_contents(pair.fd1.get(), pair.fd2.get(), pair.stat1, pair.stat2, &failed_file);
+  if (failed_file >= 0) read_or_report(pair, true, failed_file == 0 ? state.path1 : state.path2);
+  return same;
 }
 
-bool are_identical(entry_pair& pair) {
+bool are_identical(const run_state& state, entry_pair& pair) {
   const mode_t type1 = pair.stat1.st_mode & S_IFMT;
   const mode_t type2 = pair.stat2.st_mode & S_IFMT;
   if (type1 != type2) return false;
-  if (type1 == S_IFREG) return same_regular_contents(pair);
+  if (type1 == S_IFREG) return same_regular_contents(state, pair);
   // Special files of one type: the same when they stand for the same device.
   return pair.stat1.st_rdev == pair.stat2.st_rdev;
 }
@@ -105,20 +96,21 @@ bool entry_looks_like_text(entry_pair& pair, int fd, const struct stat& status,
   return text;
 }
 
-void report_common_subdirectory(dir_entry& entry) {
+void report_common_subdirectory(const run_options& options, const run_state& state,
+                                dir_entry& entry) {
   entry.flags = ENTRY_DIRECTORY;
   if (options.long_listing == 0 && options.output_format != FMT_EDIT) {
     printf("Common subdirectories: %s and %s\n", state.path1, state.path2);
   }
 }
 
-void report_identical(dir_entry& entry) {
+void report_identical(const run_options& options, const run_state& state, dir_entry& entry) {
   if (options.report_identical == 0) return;
   if (options.long_listing != 0) entry.flags = ENTRY_SAME;
   else printf("Files %s and %s are identical\n", state.path1, state.path2);
 }
 
-void report_binary(dir_entry& entry) {
+void report_binary(const run_options& options, const run_state& state, dir_entry& entry) {
   if (options.long_listing != 0) {
     entry.flags |= ENTRY_BINARY;
   } else if (options.output_format == FMT_NORMAL || options.output_format == FMT_CONTEXT) {
@@ -127,25 +119,26 @@ void report_binary(dir_entry& entry) {
 }
 
 // Differing text files: the child run prints the changes.
-void compare_text_pair(command_title& title, const dir_entry& entry) {
-  state.changes_found = 1;
+void compare_text_pair(const run_options& options, const run_state& state, command_title& title,
+                       const dir_entry& entry) {
   if (options.long_listing != 0) {
-    run_child_comparison(&title);
+    run_child_comparison(state, &title);
   } else if (options.output_format == FMT_EDIT) {
     // A here-document that feeds the pair's script to ed on the entry.
     fputs(ed_heading(entry.name).c_str(), stdout);
-    run_child_comparison(nullptr);
+    run_child_comparison(state, nullptr);
     fputs("w\nq\n-*-END-*-\n", stdout);
   } else {
     printf("%s%s %s\n", title.listing_title, state.path1, state.path2);
-    run_child_comparison(nullptr);
+    run_child_comparison(state, nullptr);
   }
 }
 
 }  // namespace
 
-void compare_entry(command_title& title, dir_entry& entry) {
-  if (!place_entry_name(entry.name)) return;
+void compare_entry(const run_options& options, run_state& state, command_title& title,
+                   dir_entry& entry) {
+  if (!place_entry_name(state, entry.name)) return;
   entry_pair pair{};
   pair.fd1 = open_entry(state.path1);
   if (!pair.fd1.is_open()) return;
@@ -155,17 +148,17 @@ void compare_entry(command_title& title, dir_entry& entry) {
       !stat_entry(pair.fd2, state.path2, &pair.stat2))
     return;
   if (S_ISDIR(pair.stat1.st_mode) && S_ISDIR(pair.stat2.st_mode)) {
-    report_common_subdirectory(entry);
+    report_common_subdirectory(options, state, entry);
     return;
   }
-  const bool identical = are_identical(pair);
+  const bool identical = are_identical(state, pair);
   if (pair.unreadable) return;
   if (identical) {
-    report_identical(entry);
+    report_identical(options, state, entry);
     return;
   }
   if (!entry_looks_like_text(pair, pair.fd1.get(), pair.stat1, state.path1)) {
-    if (!pair.unreadable) report_binary(entry);
+    if (!pair.unreadable) report_binary(options, state, entry);
     return;
   }
   const bool text = entry_looks_like_text(pair, pair.fd2.get(), pair.stat2, state.path2);
@@ -173,6 +166,6 @@ void compare_entry(command_title& title, dir_entry& entry) {
   // Both are closed before a child run starts.
   pair.fd1.close_now();
   pair.fd2.close_now();
-  if (text) compare_text_pair(title, entry);
-  else report_binary(entry);
+  if (text) compare_text_pair(options, state, title, entry);
+  else report_binary(options, state, entry);
 }

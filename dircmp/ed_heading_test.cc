@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(ed_heading, names_the_entry_as_one_shell_word) {
+TEST(EdHeading, NamesTheEntryAsOneShellWord) {
   struct heading_case {
     const char* name;
     const char* word;

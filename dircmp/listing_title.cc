@@ -8,7 +8,7 @@ namespace {
 
 // Appends as much of text as fits before the last byte of the buffer.
 void append_to_title(command_title& title, const char* text) {
-  const size_t room = LISTING_TITLE_SIZE - 1 - title.title_end;
+  const size_t room = kListingTitleSize - 1 - title.title_end;
   const size_t length = std::min(strlen(text), room);
   memcpy(title.listing_title + title.title_end, text, length);
   title.title_end += length;
@@ -32,6 +32,6 @@ void build_listing_title(command_title& title, char* const* arg_vector) {
 }
 
 void complete_listing_title(command_title& title, const char* path1, const char* path2) {
-  const size_t room = LISTING_TITLE_SIZE - title.title_end;
+  const size_t room = kListingTitleSize - title.title_end;
   snprintf(title.listing_title + title.title_end, room, "%s %s", path1, path2);
 }

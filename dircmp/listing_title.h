@@ -6,10 +6,10 @@
 
 #include <cstddef>
 
-constexpr int LISTING_TITLE_SIZE = 2048;
+constexpr int kListingTitleSize = 2048;
 
 struct command_title {
-  char listing_title[LISTING_TITLE_SIZE] = {};
+  char listing_title[kListingTitleSize] = {};
   // The index of the terminator after the last option word; the pair's
   // paths go here.
   size_t title_end = 0;

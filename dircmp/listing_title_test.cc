@@ -20,7 +20,7 @@ std::string title_for(std::vector<std::string> words) {
   return title.listing_title;
 }
 
-TEST(build_listing_title, option_words_each_followed_by_a_blank) {
+TEST(BuildListingTitle, OptionWordsEachFollowedByABlank) {
   struct title_case {
     std::vector<std::string> words;
     std::string title;
@@ -37,7 +37,7 @@ TEST(build_listing_title, option_words_each_followed_by_a_blank) {
   }
 }
 
-TEST(complete_listing_title, replaces_the_previous_pair) {
+TEST(CompleteListingTitle, ReplacesThePreviousPair) {
   title_for({"ovarn", "-l", "a", "b"});
   complete_listing_title(title, "a/x", "b/x");
   EXPECT_STREQ(title.listing_title, "varn -l a/x b/x");
@@ -47,21 +47,21 @@ TEST(complete_listing_title, replaces_the_previous_pair) {
   EXPECT_STREQ(title.listing_title, "varn -l a/y b/y");
 }
 
-TEST(build_listing_title, long_option_words_are_cut_to_fit) {
+TEST(BuildListingTitle, LongOptionWordsAreCutToFit) {
   const std::string word = "-" + std::string(1500, 's');
   title_for({"ovarn", word, word, "a", "b"});
-  EXPECT_EQ(strlen(title.listing_title), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
-  EXPECT_EQ(title.title_end, static_cast<size_t>(LISTING_TITLE_SIZE - 1));
+  EXPECT_EQ(strlen(title.listing_title), static_cast<size_t>(kListingTitleSize - 1));
+  EXPECT_EQ(title.title_end, static_cast<size_t>(kListingTitleSize - 1));
   complete_listing_title(title, "a/x", "b/x");
-  EXPECT_EQ(strlen(title.listing_title), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
+  EXPECT_EQ(strlen(title.listing_title), static_cast<size_t>(kListingTitleSize - 1));
 }
 
-TEST(complete_listing_title, long_paths_are_cut_to_fit) {
+TEST(CompleteListingTitle, LongPathsAreCutToFit) {
   title_for({"ovarn", "-l", "a", "b"});
   const std::string path(1500, 'p');
   complete_listing_title(title, path.c_str(), path.c_str());
   const std::string text = title.listing_title;
-  EXPECT_EQ(text.size(), static_cast<size_t>(LISTING_TITLE_SIZE - 1));
+  EXPECT_EQ(text.size(), static_cast<size_t>(kListingTitleSize - 1));
   EXPECT_EQ(text.substr(0, 8 + path.size() + 1), "varn -l " + path + " ");
 }
 

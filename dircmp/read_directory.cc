@@ -9,24 +9,12 @@
 
 #include "base/exit_run.h"
 #include "base/messages.h"
-#include "base/run_options.h"
 
 namespace {
 
 [[noreturn]] void ran_out_of_memory() {
-  fputs(msg_ran_out_of_memory, stderr);
+  fputs(kMsgRanOutOfMemory, stderr);
   exit_run();
-}
-
-char* copy_entry_name(const char* name) {
-  const size_t size = strlen(name) + 1;
-  char* copy = static_cast<char*>(malloc(size));
-  if (copy == nullptr) {
-    fputs(msg_out_of_memory, stderr);
-    exit_run();
-  }
-  memcpy(copy, name, size);
-  return copy;
 }
 
 }  // namespace
@@ -52,7 +40,7 @@ dir_listing read_directory(const char* path) {
     dirent* found = readdir(dir);
     if (found == nullptr) break;
     listing[count].flags = 0;
-    listing[count].name = copy_entry_name(found->d_name);
+    listing[count].name = copy_string(found->d_name, kMsgOutOfMemory);
     // Always room for one entry more than the listing holds: the terminator.
     void* grown = realloc(listing, (count + 2) * sizeof(dir_entry));
     if (grown == nullptr) ran_out_of_memory();
@@ -74,22 +62,28 @@ int compare_entry_names(const void* a, const void* b) {
   return strcmp(static_cast<const dir_entry*>(a)->name, static_cast<const dir_entry*>(b)->name);
 }
 
-bool skip_entry_name(const char* name) {
+bool skip_entry_name(const char* name, const char* start_name) {
   if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return true;
-  return options.start_name != nullptr && strcmp(options.start_name, name) > 0;
+  return start_name != nullptr && strcmp(start_name, name) > 0;
+}
+
+dir_path side_dir_path(const run_state& state, int side) {
+  return side == 0 ? dir_path{state.path1, state.path1_end} : dir_path{state.path2, state.path2_end};
 }
 
 dir_path make_dir_path(const char* path) {
   const size_t length = strlen(path);
   // The path, the "/" and the terminator must fit.
-  if (length + 2 > DIR_PATH_SIZE) {
-    fprintf(stderr, msg_path_too_long, path, strerror(ENAMETOOLONG));
+  if (length + 2 > kDirPathSize) {
+    fprintf(stderr, kMsgPathTooLong, path, strerror(ENAMETOOLONG));
     exit_run();
   }
-  char* buffer = static_cast<char*>(malloc(DIR_PATH_SIZE));
+  char* buffer = static_cast<char*>(malloc(kDirPathSize));
   if (buffer == nullptr) {
-    fputs(msg_ran_out_of_memory, stderr);
-    exit(1);
+    // The one stop of directory mode with status 1.
+    fputs(kMsgRanOutOfMemory, stderr);
+    run_exit.status = 1;
+    exit_run();
   }
   memcpy(buffer, path, length);
   buffer[length] = '/';
@@ -98,12 +92,12 @@ dir_path make_dir_path(const char* path) {
 }
 
 bool entry_path_fits(dir_path dir, const char* name) {
-  const size_t room = static_cast<size_t>(dir.buffer + DIR_PATH_SIZE - dir.end);
+  const size_t room = static_cast<size_t>(dir.buffer + kDirPathSize - dir.end);
   return strlen(name) < room;
 }
 
 void report_long_entry_path(dir_path dir, const char* name) {
   // The buffer may still hold an earlier name behind the insertion point.
-  fprintf(stderr, msg_entry_too_long, static_cast<int>(dir.end - dir.buffer), dir.buffer, name,
+  fprintf(stderr, kMsgEntryTooLong, static_cast<int>(dir.end - dir.buffer), dir.buffer, name,
           strerror(ENAMETOOLONG));
 }

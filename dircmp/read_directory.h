@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/run_state.h"
+
 // Outcome marks of an entry; an entry carries at most one of them.
 enum : uint64_t {
   ENTRY_ONLY = 1,       // the name exists in this directory only (-l)
@@ -30,7 +32,7 @@ struct listing_freer {
 using dir_listing = std::unique_ptr<dir_entry[], listing_freer>;
 
 // Size of a directory path buffer, terminator included.
-constexpr int DIR_PATH_SIZE = 1024;
+constexpr int kDirPathSize = 1024;
 
 // A directory path buffer: the directory path followed by "/", and its
 // insertion point just after that "/". The text in front of the insertion
@@ -50,13 +52,18 @@ dir_listing read_directory(const char* path);
 // strcmp of the names of two dir_entry records; the comparator for qsort.
 int compare_entry_names(const void* a, const void* b);
 
-// True for "." and "..", and for a name that sorts before the -S start name.
-bool skip_entry_name(const char* name);
+// True for "." and "..", and for a name that sorts before start_name (the
+// -S name; null without one).
+bool skip_entry_name(const char* name, const char* start_name);
+
+// The directory path buffer of side 0 (path1) or 1 (path2) of a directory
+// comparison's state.
+dir_path side_dir_path(const run_state& state, int side);
 
 // A new directory path buffer holding path and "/". A path that does not fit
 // ends the run with "varn: " and the perror-form line for path with the
 // system's "File name too long" text; a buffer that cannot be allocated ends
-// the process at once with "varn: ran out of memory" and status 1.
+// the run with "varn: ran out of memory" and status 1.
 dir_path make_dir_path(const char* path);
 
 // True when name fits at the insertion point of the buffer, terminator

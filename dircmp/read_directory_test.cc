@@ -6,26 +6,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "base/run_options.h"
-#include "base/run_state.h"
+#include "tests/support/temp_dir.h"
+
 
 namespace {
-
-// A directory under /tmp removed with its contents at the end of the test.
-struct scratch_dir {
-  std::string path;
-  scratch_dir() {
-    char name[] = "/tmp/ovarn-unit-XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~scratch_dir() { std::filesystem::remove_all(path); }
-  void add_file(const std::string& name) const { std::ofstream(path + "/" + name) << "x\n"; }
-};
 
 std::vector<std::string> listing_names(const dir_listing& owned) {
   const dir_entry* listing = owned.get();
@@ -37,30 +24,29 @@ std::vector<std::string> listing_names(const dir_listing& owned) {
   return names;
 }
 
-TEST(read_directory, lists_every_name_in_byte_order) {
-  scratch_dir dir;
+TEST(ReadDirectory, ListsEveryNameInByteOrder) {
+  temp_dir dir;
   for (const char* name : {"Zeta", "alpha", "a.c", "a_c", "a", "\xe9t\xe9", "...", ".x"}) {
-    dir.add_file(name);
+    write_file(dir / name, "x\n");
   }
   const std::vector<std::string> expected = {".",   "..",  "...", ".x",    "Zeta",
                                              "a",   "a.c", "a_c", "alpha", "\xe9t\xe9"};
-  EXPECT_EQ(listing_names(read_directory(dir.path.c_str())), expected);
+  EXPECT_EQ(listing_names(read_directory(dir.path().c_str())), expected);
 }
 
-TEST(read_directory, empty_directory_holds_dot_and_dot_dot) {
-  scratch_dir dir;
+TEST(ReadDirectory, EmptyDirectoryHoldsDotAndDotDot) {
+  temp_dir dir;
   const std::vector<std::string> expected = {".", ".."};
-  EXPECT_EQ(listing_names(read_directory(dir.path.c_str())), expected);
+  EXPECT_EQ(listing_names(read_directory(dir.path().c_str())), expected);
 }
 
-TEST(read_directory_death, missing_directory_ends_the_run) {
+TEST(ReadDirectoryDeathTest, MissingDirectoryEndsTheRun) {
   const std::string message = std::string("varn: /nonexistent-ovarn-dir/: ") + strerror(ENOENT);
-  state.exit_status = 2;  // as a directory comparison has it
   EXPECT_EXIT(read_directory("/nonexistent-ovarn-dir/"), testing::ExitedWithCode(2),
               message);
 }
 
-TEST(compare_entry_names, orders_by_strcmp) {
+TEST(CompareEntryNames, OrdersByStrcmp) {
   char a[] = "a";
   char b[] = "b";
   const dir_entry first{0, a};
@@ -70,7 +56,7 @@ TEST(compare_entry_names, orders_by_strcmp) {
   EXPECT_EQ(compare_entry_names(&first, &first), 0);
 }
 
-TEST(skip_entry_name, follows_dots_and_start_name) {
+TEST(SkipEntryName, FollowsDotsAndStartName) {
   struct skip_case {
     const char* start_name;
     const char* name;
@@ -84,13 +70,12 @@ TEST(skip_entry_name, follows_dots_and_start_name) {
       {"m", "zoo", false},
   };
   for (const skip_case& c : cases) {
-    options.start_name = c.start_name;
-    EXPECT_EQ(skip_entry_name(c.name), c.skipped)
+    EXPECT_EQ(skip_entry_name(c.name, c.start_name), c.skipped)
         << "start " << (c.start_name ? c.start_name : "(none)") << " name " << c.name;
   }
 }
 
-TEST(make_dir_path, appends_slash_and_keeps_the_directory_printable) {
+TEST(MakeDirPath, AppendsSlashAndKeepsTheDirectoryPrintable) {
   struct path_case {
     const char* operand;
     const char* buffer;
@@ -106,29 +91,28 @@ TEST(make_dir_path, appends_slash_and_keeps_the_directory_printable) {
   }
 }
 
-TEST(make_dir_path, longest_fitting_operand) {
-  const std::string operand(DIR_PATH_SIZE - 2, 'd');
+TEST(MakeDirPath, LongestFittingOperand) {
+  const std::string operand(kDirPathSize - 2, 'd');
   const dir_path dir = make_dir_path(operand.c_str());
-  EXPECT_EQ(strlen(dir.buffer), static_cast<size_t>(DIR_PATH_SIZE - 1));
+  EXPECT_EQ(strlen(dir.buffer), static_cast<size_t>(kDirPathSize - 1));
   free(dir.buffer);
 }
 
-TEST(make_dir_path_death, operand_too_long_ends_the_run) {
-  const std::string operand(DIR_PATH_SIZE - 1, 'd');
-  state.exit_status = 2;
+TEST(MakeDirPathDeathTest, OperandTooLongEndsTheRun) {
+  const std::string operand(kDirPathSize - 1, 'd');
   EXPECT_EXIT(make_dir_path(operand.c_str()), testing::ExitedWithCode(2),
               "varn: " + operand + ": " + strerror(ENAMETOOLONG) + "\n");
 }
 
-TEST(entry_path_fits, counts_the_terminator) {
-  const std::string operand(DIR_PATH_SIZE - 4, 'd');  // buffer holds 1021 bytes
+TEST(EntryPathFits, CountsTheTerminator) {
+  const std::string operand(kDirPathSize - 4, 'd');  // buffer holds 1021 bytes
   const dir_path dir = make_dir_path(operand.c_str());
   EXPECT_TRUE(entry_path_fits(dir, "ab"));
   EXPECT_FALSE(entry_path_fits(dir, "abc"));
   free(dir.buffer);
 }
 
-TEST(report_long_entry_path, names_directory_and_entry_only) {
+TEST(ReportLongEntryPath, NamesDirectoryAndEntryOnly) {
   const dir_path dir = make_dir_path("a");
   strcpy(dir.end, "earlier");
   testing::internal::CaptureStderr();

@@ -13,7 +13,6 @@
 #include "base/exec_installed.h"
 #include "base/exit_run.h"
 #include "base/messages.h"
-#include "base/run_state.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ struct pager_pipe {
 };
 
 [[noreturn]] void system_call_failed() {
-  fprintf(stderr, msg_system_error, strerror(errno));
+  fprintf(stderr, kMsgSystemError, strerror(errno));
   exit_run();
 }
 
@@ -54,7 +53,7 @@ void take_pipe_end(int end, int fd) {
 pid_t start_pager(pager_pipe p, const char* pager_path, char* title) {
   const pid_t pid = fork();
   if (pid < 0) {
-    fputs(msg_no_more_processes_pager, stderr);
+    fputs(kMsgNoMoreProcessesPager, stderr);
     exit_run();
   }
   if (pid > 0) return pid;
@@ -68,15 +67,15 @@ pid_t start_pager(pager_pipe p, const char* pager_path, char* title) {
   exit_run();
 }
 
-pid_t start_comparison(const pager_pipe* p, const char* program_path) {
+pid_t start_comparison(char** arg_vector, const pager_pipe* p, const char* program_path) {
   const pid_t pid = fork();
   if (pid < 0) {
-    fputs(msg_no_more_processes, stderr);
+    fputs(kMsgNoMoreProcesses, stderr);
     exit_run();
   }
   if (pid > 0) return pid;
   if (p != nullptr) take_pipe_end(p->write_end, 1);
-  exec_installed(program_path, state.arg_vector);
+  exec_installed(program_path, arg_vector);
   perror(program_path);
   exit_run();
 }
@@ -100,22 +99,23 @@ void wait_for_all() {
 
 }  // namespace
 
-void run_child_comparison(command_title* title) {
-  run_child_program(title, OVARN_PROGRAM_PATH, OVARN_PAGER_PATH);
+void run_child_comparison(const run_state& state, command_title* title) {
+  run_child_program(state, title, OVARN_PROGRAM_PATH, OVARN_PAGER_PATH);
 }
 
-void run_child_program(command_title* title, const char* program_path, const char* pager_path) {
+void run_child_program(const run_state& state, command_title* title, const char* program_path,
+                       const char* pager_path) {
   // Everything printed so far comes out before anything of the children.
   flush_output();
   if (title == nullptr) {
-    wait_for(start_comparison(nullptr, program_path));
+    wait_for(start_comparison(state.arg_vector, nullptr, program_path));
     wait_for_all();
     return;
   }
   complete_listing_title(*title, state.path1, state.path2);
   const pager_pipe p = make_pager_pipe();
   const pid_t pager = start_pager(p, pager_path, title->listing_title);
-  const pid_t comparison = start_comparison(&p, program_path);
+  const pid_t comparison = start_comparison(state.arg_vector, &p, program_path);
   // The pager sees the end of its input once the comparison process is gone.
   close_pipe(p);
   wait_for(comparison);

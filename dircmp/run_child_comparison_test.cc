@@ -33,25 +33,28 @@ class child_runs : public ::testing::Test {
   char path1[4] = "a/x";
   char path2[4] = "b/x";
   command_title title;
+  run_state state;
 };
 
 const char kPrintf[] = "/usr/bin/printf";
 
-TEST_F(child_runs, output_follows_what_the_parent_printed) {
+using ChildRuns = child_runs;
+
+TEST_F(ChildRuns, OutputFollowsWhatTheParentPrinted) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   fputs("before\n", stdout);  // still in the buffer when the child starts
-  run_child_program(nullptr, kPrintf, OVARN_PAGER_PATH);
+  run_child_program(state, nullptr, kPrintf, OVARN_PAGER_PATH);
   fputs("after\n", stdout);
   fflush(stdout);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "before\nchanges\nafter\n");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST_F(child_runs, paged_output_carries_the_completed_title) {
+TEST_F(ChildRuns, PagedOutputCarriesTheCompletedTitle) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  run_child_program(&title, kPrintf, OVARN_PAGER_PATH);
+  run_child_program(state, &title, kPrintf, OVARN_PAGER_PATH);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   const size_t title = out.find("varn -l a/x b/x");
@@ -59,11 +62,11 @@ TEST_F(child_runs, paged_output_carries_the_completed_title) {
   EXPECT_NE(out.find("changes\n", title), std::string::npos) << out;
 }
 
-TEST_F(child_runs, missing_program_is_reported_and_the_caller_goes_on) {
+TEST_F(ChildRuns, MissingProgramIsReportedAndTheCallerGoesOn) {
   for (command_title* paged : {static_cast<command_title*>(nullptr), &title}) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    run_child_program(paged, "/nonexistent-ovarn/bin/ovarn", OVARN_PAGER_PATH);
+    run_child_program(state, paged, "/nonexistent-ovarn/bin/ovarn", OVARN_PAGER_PATH);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               std::string("/nonexistent-ovarn/bin/ovarn: ") + strerror(ENOENT) + "\n");
@@ -71,10 +74,10 @@ TEST_F(child_runs, missing_program_is_reported_and_the_caller_goes_on) {
   }
 }
 
-TEST_F(child_runs, missing_pager_loses_the_output_and_the_caller_goes_on) {
+TEST_F(ChildRuns, MissingPagerLosesTheOutputAndTheCallerGoesOn) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
-  run_child_program(&title, kPrintf, "/usr/nonexistent-ovarn/pr");
+  run_child_program(state, &title, kPrintf, "/usr/nonexistent-ovarn/pr");
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             std::string("/usr/nonexistent-ovarn/pr: ") + strerror(ENOENT) + "\n");

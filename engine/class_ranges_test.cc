@@ -18,7 +18,7 @@ std::vector<int32_t> class_list_of(const std::vector<int32_t>& sizes) {
   return list;
 }
 
-TEST(class_ranges_test, EachClassEndsAtTheNextStart) {
+TEST(ClassRanges, EachClassEndsAtTheNextStart) {
   std::mt19937 rng(17);
   std::uniform_int_distribution<int32_t> size(1, 150);
   for (int round = 0; round < 20; ++round) {
@@ -35,7 +35,7 @@ TEST(class_ranges_test, EachClassEndsAtTheNextStart) {
   }
 }
 
-TEST(class_ranges_test, ClassWhoseFirstLineIsOneAndOneLineClasses) {
+TEST(ClassRanges, ClassWhoseFirstLineIsOneAndOneLineClasses) {
   // Class starts -1 and the terminator -1 are told apart by where they stand.
   std::vector<int32_t> list{0, -1, -2, 3, -4, -1};
   class_ranges ranges = make_class_ranges(list.data(), 4);

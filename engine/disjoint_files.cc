@@ -133,7 +133,7 @@ bool files_share_no_line(const line_rules& rules, const char* old_path, const ch
   // A thread pays for itself from some tens of thousands of lines.
   const bool large = old_lines + new_lines >= 32768;
   run_both(
-      large, [&] { old_read = store_line_prints(old_path, old_table, old_lines); },
+      large, tables.operand_bytes, [&] { old_read = store_line_prints(old_path, old_table, old_lines); },
       [&] { new_read = store_line_prints(new_path, new_table, new_lines); });
   return old_read && new_read && !share_a_value(tables);
 }

@@ -31,7 +31,9 @@ std::string numbered_lines(char first_letter, int count, size_t length = 12) {
   return text;
 }
 
-TEST_F(disjoint_files_test, AnswersOnlyWhenNoLineIsShared) {
+using DisjointFiles = disjoint_files_test;
+
+TEST_F(DisjointFiles, AnswersOnlyWhenNoLineIsShared) {
   // Sixteen NULs bring the shift back to 0: "\x02" and sixteen NULs and
   // "\x02" hash alike without being equal.
   const std::string collision = std::string(16, '\0') + "\x02";
@@ -59,7 +61,7 @@ TEST_F(disjoint_files_test, AnswersOnlyWhenNoLineIsShared) {
   }
 }
 
-TEST_F(disjoint_files_test, ASharedLineAcrossAReadBlockIsFound) {
+TEST_F(DisjointFiles, ASharedLineAcrossAReadBlockIsFound) {
   // The shared line is read in one block of one file and across two blocks
   // of the other; long shared lines go over whole blocks.
   const std::string shared = std::string(300, 's') + "\n";
@@ -73,7 +75,7 @@ TEST_F(disjoint_files_test, ASharedLineAcrossAReadBlockIsFound) {
   }
 }
 
-TEST_F(disjoint_files_test, ManyLinesThatPassTheFilter) {
+TEST_F(DisjointFiles, ManyLinesThatPassTheFilter) {
   // Thousands of shared lines among many that are not: the answer is no at
   // once, however the shared lines are spread.
   std::string old_text = "first old\n" + numbered_lines('a', 20000) + "last old\n";
@@ -82,7 +84,7 @@ TEST_F(disjoint_files_test, ManyLinesThatPassTheFilter) {
   EXPECT_FALSE(share_no_line(new_text, old_text));
 }
 
-TEST_F(disjoint_files_test, NotUnderOptionsThatLetUnequalLinesAgree) {
+TEST_F(DisjointFiles, NotUnderOptionsThatLetUnequalLinesAgree) {
   const std::string lower = numbered_lines('a', 100);
   const std::string upper = numbered_lines('A', 100);
   for (int modes = 1; modes < 8; ++modes) {

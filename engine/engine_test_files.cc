@@ -1,10 +1,5 @@
 #include "engine/engine_test_files.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-
 #include "engine/match_lines.h"
 
 std::string text_of(const std::vector<std::string>& lines) {
@@ -14,24 +9,15 @@ std::string text_of(const std::vector<std::string>& lines) {
 }
 
 void engine_test::SetUp() {
-  char pattern[] = "/tmp/engine_test_XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  dir_ = pattern;
+  dir_ = std::make_unique<temp_dir>();
   rules = line_rules{};
 }
 
-void engine_test::TearDown() {
-  for (const auto& path : paths_) unlink(path.c_str());
-  rmdir(dir_.c_str());
-}
+void engine_test::TearDown() { dir_.reset(); }
 
 std::string engine_test::make_file(const std::string& content) {
-  std::string path = dir_ + "/f" + std::to_string(paths_.size());
-  FILE* file = fopen(path.c_str(), "w");
-  EXPECT_NE(file, nullptr);
-  fwrite(content.data(), 1, content.size(), file);
-  fclose(file);
-  paths_.push_back(path);
+  const std::string path = *dir_ / ("f" + std::to_string(files_made_++));
+  write_file(path, content);
   return path;
 }
 

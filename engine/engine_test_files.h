@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "engine/line_rules.h"
 #include "engine/line_table.h"
 #include "engine/match_result.h"
+#include "tests/support/temp_dir.h"
 
 // Joins lines, each followed by a newline.
 std::string text_of(const std::vector<std::string>& lines);
@@ -61,8 +63,8 @@ class engine_test : public ::testing::Test {
   std::string new_path_;
 
  private:
-  std::string dir_;
-  std::vector<std::string> paths_;
+  std::unique_ptr<temp_dir> dir_;
+  int32_t files_made_ = 0;
 };
 
 #endif  // OVARN_ENGINE_ENGINE_TEST_FILES_H_

@@ -221,7 +221,7 @@ bool count_line_classes(line_tables& tables, line_classes& classes) {
   table<int32_t> class_lists(static_cast<uint64_t>(new_count) + 2);
   int32_t* class_list = class_lists.data();
   run_both(
-      new_count >= kWorthAThread,
+      new_count >= kWorthAThread, tables.operand_bytes,
       [&] {
         // Element i is written over entries already read: the class of each
         // old line goes into the old table's storage in view order.

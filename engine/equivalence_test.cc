@@ -34,7 +34,7 @@ std::vector<int32_t> elements(const table<int32_t>& vector, int32_t first, int32
   return std::vector<int32_t>(vector.data() + first, vector.data() + last + 1);
 }
 
-TEST(equivalence_test, WorkedExample) {
+TEST(Equivalence, WorkedExample) {
   make_tables({9, 5, 7}, {5, 9, 5});
   build_line_classes(tables, classes);
   EXPECT_EQ(classes.prefix_len, 0);
@@ -49,7 +49,7 @@ struct trim_case {
   int32_t prefix, suffix, old_view, new_view;
 };
 
-TEST(equivalence_test, TrimCommonEnds) {
+TEST(Equivalence, TrimCommonEnds) {
   const trim_case cases[] = {
       {"equal sequences", {1, 2, 3}, {1, 2, 3}, 3, 0, 0, 0},
       {"suffix limited by the prefix", {1, 2, 1}, {1, 2, 1, 2, 1}, 3, 0, 0, 2},
@@ -74,7 +74,7 @@ TEST(equivalence_test, TrimCommonEnds) {
   }
 }
 
-TEST(equivalence_test, ViewStartsAfterPrefix) {
+TEST(Equivalence, ViewStartsAfterPrefix) {
   // Old a b a, new a b a b a: the new view holds new lines 4 and 5.
   make_tables({1, 2, 1}, {1, 2, 1, 2, 1});
   trim_common_ends(tables, classes);
@@ -82,7 +82,7 @@ TEST(equivalence_test, ViewStartsAfterPrefix) {
   EXPECT_EQ(classes.sorted_view[1][2].key, 1);
 }
 
-TEST(equivalence_test, SortOrdersByKeyThenPosition) {
+TEST(Equivalence, SortOrdersByKeyThenPosition) {
   std::vector<line_entry> view = {{0, 0}, {1, 5}, {2, 3}, {3, 5}, {4, 1}, {5, 3}, {6, 5}};
   sort_line_view(view.data(), 6);
   std::vector<std::pair<int32_t, int32_t>> got;
@@ -92,7 +92,7 @@ TEST(equivalence_test, SortOrdersByKeyThenPosition) {
   EXPECT_EQ(view[0].view_pos, 0);  // entry 0 is not part of the view
 }
 
-TEST(equivalence_test, LargeViewsSortLikeTheOrderSays) {
+TEST(Equivalence, LargeViewsSortLikeTheOrderSays) {
   std::mt19937 rng(99);
   for (int32_t count : {63, 64, 1000, 70000}) {
     for (int32_t spread : {1, 5, 300, 1 << 30}) {
@@ -118,7 +118,7 @@ TEST(equivalence_test, LargeViewsSortLikeTheOrderSays) {
   }
 }
 
-TEST(equivalence_test, EmptyNewViewLeavesEveryOldLineWithoutClass) {
+TEST(Equivalence, EmptyNewViewLeavesEveryOldLineWithoutClass) {
   make_tables({3, 4, 1}, {1});
   build_line_classes(tables, classes);
   EXPECT_EQ(classes.sorted_count[1], 0);
@@ -126,7 +126,7 @@ TEST(equivalence_test, EmptyNewViewLeavesEveryOldLineWithoutClass) {
   EXPECT_EQ(elements(classes.old_line_class, 1, 2), (std::vector<int32_t>{0, 0}));
 }
 
-TEST(equivalence_test, ClassesListNewLinesInFileOrder) {
+TEST(Equivalence, ClassesListNewLinesInFileOrder) {
   // New view 7 8 7 8 7; old lines 8, 6, 7, 8.
   make_tables({8, 6, 7, 8}, {7, 8, 7, 8, 7});
   build_line_classes(tables, classes);
@@ -158,7 +158,7 @@ class_vectors classes_by(bool counting, const std::vector<int32_t>& old_keys,
 // Counting gives the vectors that sorting gives, whatever the keys: old keys
 // below, among and above the new ones, keys of one file only, a common prefix
 // and suffix, classes of every size.
-TEST(equivalence_test, CountingGivesTheClassesSortingGives) {
+TEST(Equivalence, CountingGivesTheClassesSortingGives) {
   struct key_case {
     const char* name;
     int32_t lines;
@@ -205,7 +205,7 @@ TEST(equivalence_test, CountingGivesTheClassesSortingGives) {
 
 // Small views, and keys spread wider than the view is long, are left to the
 // sorting steps.
-TEST(equivalence_test, CountingLeavesViewsItDoesNotSuit) {
+TEST(Equivalence, CountingLeavesViewsItDoesNotSuit) {
   std::vector<int32_t> spread;  // 5,000 keys over 10,000 values
   for (int32_t n = 0; n < 5000; ++n) spread.push_back(n * 2 + 1);
   std::vector<int32_t> small(1023, 9);

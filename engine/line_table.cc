@@ -187,7 +187,7 @@ void load_line_table(const line_rules& rules, int file, FILE* stream, const char
 void load_line_tables(const line_rules& rules, FILE* old_stream, FILE* new_stream,
                       const char* const (&paths)[2], line_tables& tables) {
   run_both(
-      worth_a_thread(old_stream, new_stream),
+      worth_a_thread(old_stream, new_stream), tables.operand_bytes,
       [&] { load_line_table(rules, 0, old_stream, paths[0], tables); },
       [&] { load_line_table(rules, 1, new_stream, paths[1], tables); });
 }

@@ -29,6 +29,9 @@ struct line_tables {
   int32_t line_count[2] = {0, 0};
   table<line_mark> line_marks[2];
   int32_t line_mark_count[2] = {0, 0};
+  // Both operands' sizes as the run looked them up, summed: whether a second
+  // thread fits a limited address space depends on them (run_both).
+  uint64_t operand_bytes = 0;
 };
 
 // Test seam: the hash of the stream's next line under rules (at least 1),

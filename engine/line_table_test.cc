@@ -34,7 +34,9 @@ struct worked_value {
   int32_t hash;
 };
 
-TEST_F(line_table_test, WorkedValues) {
+using LineTable = line_table_test;
+
+TEST_F(LineTable, WorkedValues) {
   const worked_value cases[] = {
       {"empty line", "", false, false, false, 1},
       {"ab", "ab", false, false, false, 12642},
@@ -62,7 +64,7 @@ TEST_F(line_table_test, WorkedValues) {
   }
 }
 
-TEST_F(line_table_test, CarriageReturnCountsInEveryMode) {
+TEST_F(LineTable, CarriageReturnCountsInEveryMode) {
   for (int modes = 0; modes < 8; ++modes) {
     SCOPED_TRACE(modes);
     set_modes(modes & 1, modes & 2, modes & 4);
@@ -70,7 +72,7 @@ TEST_F(line_table_test, CarriageReturnCountsInEveryMode) {
   }
 }
 
-TEST_F(line_table_test, FoldingUnderDashI) {
+TEST_F(LineTable, FoldingUnderDashI) {
   struct fold_case {
     std::string a, b;
     bool fold_case;
@@ -88,7 +90,7 @@ TEST_F(line_table_test, FoldingUnderDashI) {
   }
 }
 
-TEST_F(line_table_test, BlankModes) {
+TEST_F(LineTable, BlankModes) {
   set_modes(true, false, false);
   EXPECT_EQ(hash_of("a      b\n"), hash_of("a b\n"));
   EXPECT_NE(hash_of("a b\n"), hash_of("ab\n"));
@@ -100,12 +102,12 @@ TEST_F(line_table_test, BlankModes) {
   EXPECT_NE(hash_of("a\fb\n"), hash_of("ab\n"));
 }
 
-TEST_F(line_table_test, EndOfFileBeforeNewline) {
+TEST_F(LineTable, EndOfFileBeforeNewline) {
   EXPECT_EQ(hash_of("abc"), 0);
   EXPECT_EQ(hash_of(""), 0);
 }
 
-TEST_F(line_table_test, LoadCountsOnlyFinishedLines) {
+TEST_F(LineTable, LoadCountsOnlyFinishedLines) {
   struct load_case {
     std::string text;
     std::vector<int32_t> keys;
@@ -130,7 +132,7 @@ TEST_F(line_table_test, LoadCountsOnlyFinishedLines) {
   }
 }
 
-TEST_F(line_table_test, LoadingHashesEveryLineAsTheLineReaderDoes) {
+TEST_F(LineTable, LoadingHashesEveryLineAsTheLineReaderDoes) {
   std::mt19937 rng(17);
   const char bytes[] = {'a', 'B', ' ', ' ', '\t', '\r', '\n', '\n', '\0', '[', '{', '\x80', '\xE9'};
   std::uniform_int_distribution<size_t> pick(0, sizeof bytes - 1);

@@ -16,7 +16,7 @@ int32_t expected_next(const std::set<int32_t>& marks, int32_t x, int32_t end) {
   return x;
 }
 
-TEST(marked_set_test, NextUnmarkedAgreesWithASimpleScan) {
+TEST(MarkedSet, NextUnmarkedAgreesWithASimpleScan) {
   const int32_t size = 20000;
   marked_set set = make_marked_set(size);
   std::set<int32_t> marks;
@@ -43,7 +43,7 @@ TEST(marked_set_test, NextUnmarkedAgreesWithASimpleScan) {
   }
 }
 
-TEST(marked_set_test, FullSetHasNothingUnmarked) {
+TEST(MarkedSet, FullSetHasNothingUnmarked) {
   const int32_t size = 5000;
   marked_set set = make_marked_set(size);
   for (int32_t x = 0; x < size; ++x) mark(set, x);

@@ -349,7 +349,8 @@ int64_t start_second_part(verify_part& part, const pass_split& split) {
 // files cannot be opened, or when the files changed since they were loaded,
 // so that the parts do not meet: the caller then runs the whole pass again.
 bool verify_in_two_parts(const verify_pass& pass, const pass_split& split,
-                         const owned_fd (&files)[2], const char* const (&paths)[2]) {
+                         const owned_fd (&files)[2], const char* const (&paths)[2],
+                         uint64_t operand_bytes) {
   const owned_fd second_files[2] = {open_input(paths[0]), open_input(paths[1])};
   bool seeked = second_files[0].is_open() && second_files[1].is_open() &&
                 lseek(second_files[0].get(), split.old_mark.offset, SEEK_SET) >= 0 &&
@@ -377,7 +378,7 @@ bool verify_in_two_parts(const verify_pass& pass, const pass_split& split,
                      line_cursor{&readers[1][1], split.new_mark.offset, '\n'}};
   int64_t second_new_start = 0;
   run_both(
-      true,
+      true, operand_bytes,
       [&] {
         second_new_start = start_second_part(second, split);
         if (!second.failed) verify_part_of_pass(pass, second);
@@ -415,7 +416,7 @@ void verify_matches(const line_rules& rules, const char* old_path, const char* n
   pass.new_offsets[0] = 0;
   pass_split split;
   bool split_tried = find_split(pass, tables, &split);
-  if (!split_tried || !verify_in_two_parts(pass, split, files, paths)) {
+  if (!split_tried || !verify_in_two_parts(pass, split, files, paths, tables.operand_bytes)) {
     if (split_tried) {
       stage_hook("verify-again");
       // From the start of both files again.

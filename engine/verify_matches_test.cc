@@ -11,7 +11,6 @@
 
 #include "base/exit_run.h"
 #include "engine/engine_test_files.h"
-#include "base/run_state.h"
 #include "engine/line_table.h"
 
 namespace {
@@ -45,34 +44,41 @@ class verify_matches_test : public engine_test {
   }
 };
 
-TEST_F(verify_matches_test, OffsetsOfEveryLine) {
+using VerifyMatches = verify_matches_test;
+using VerifyMatchesDeathTest = verify_matches_test;
+
+TEST_F(VerifyMatches, OffsetsOfEveryLine) {
   verify("a\nbb\n\nccc\n", "bb\nx\n\ny\nz\n", {0, 1, 3, 0});
   EXPECT_EQ(offsets(0), (std::vector<int64_t>{0, 2, 5, 6, 10}));
   EXPECT_EQ(offsets(1), (std::vector<int64_t>{0, 3, 5, 6, 8, 10}));
   EXPECT_EQ(matches(), (std::vector<int32_t>{0, 1, 3, 0}));
 }
 
-TEST_F(verify_matches_test, BrokenPairReadsOnToTheLineEnd) {
+TEST_F(VerifyMatches, BrokenPairReadsOnToTheLineEnd) {
   verify("abXdef\nz\nlast\n", "abYgh\nz\n", {1, 2, 0});
   EXPECT_EQ(matches(), (std::vector<int32_t>{0, 2, 0}));
   EXPECT_EQ(offsets(0), (std::vector<int64_t>{0, 7, 9, 14}));
   EXPECT_EQ(offsets(1), (std::vector<int64_t>{0, 6, 8}));
 }
 
-TEST_F(verify_matches_test, EmptyOldFileFillsNewOffsets) {
+TEST_F(VerifyMatches, EmptyOldFileFillsNewOffsets) {
   verify("", "a\nbc\n", {});
   EXPECT_EQ(offsets(1), (std::vector<int64_t>{0, 2, 5}));
 }
 
-TEST_F(verify_matches_test, FileThatCannotBeOpenedAgainEndsTheRun) {
+TEST_F(VerifyMatchesDeathTest, FileThatCannotBeOpenedAgainEndsTheRun) {
   load_pair("a\n", "a\n");
   std::string gone = old_path_ + ".gone";
   std::string missing_too = gone + "2";
-  state.exit_status = 1;  // the files were found to differ
   // The old file is tried first; the message has no program prefix.
   old_path_ = gone;
   new_path_ = missing_too;
-  EXPECT_EXIT(verify_loaded({1}), ::testing::ExitedWithCode(1),
+  EXPECT_EXIT(
+      {
+        run_exit.status = 1;  // the files were found to differ
+        verify_loaded({1});
+      },
+      ::testing::ExitedWithCode(1),
               "^" + gone + ": " + strerror(ENOENT) + "\n$");
 }
 
@@ -83,7 +89,7 @@ struct pair_case {
   bool agree;
 };
 
-TEST_F(verify_matches_test, ComparisonUnderOptions) {
+TEST_F(VerifyMatches, ComparisonUnderOptions) {
   const pair_case cases[] = {
       {"equal", "abc", "abc", false, false, false, true},
       {"last byte", "abc", "abd", false, false, false, false},
@@ -124,7 +130,7 @@ TEST_F(verify_matches_test, ComparisonUnderOptions) {
 
 // The files are read in blocks of 64 KiB: pairs that lie across a block's
 // end, or are longer than a block, are compared and counted like any other.
-TEST_F(verify_matches_test, LinesAcrossBlockEnds) {
+TEST_F(VerifyMatches, LinesAcrossBlockEnds) {
   const std::string big(150000, 'q');
   const std::string diff_old = std::string(100, 'd') + "1";
   const std::string diff_new = std::string(100, 'd') + "2";
@@ -234,7 +240,7 @@ void expect_model(const alike_pair& pair, bool all_blanks, const std::vector<int
   ASSERT_EQ(new_offsets, new_expected);
 }
 
-TEST_F(verify_matches_test, PairsOfFilesMuchAlikeAgainstAModel) {
+TEST_F(VerifyMatches, PairsOfFilesMuchAlikeAgainstAModel) {
   for (uint32_t round = 0; round < 40; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     bool all_blanks = round % 4 == 3;
@@ -247,7 +253,7 @@ TEST_F(verify_matches_test, PairsOfFilesMuchAlikeAgainstAModel) {
 
 // Files of some megabytes are verified in two parts at once, split at a
 // place noted while loading; the parts must meet exactly.
-TEST_F(verify_matches_test, LargeFilesVerifiedInTwoPartsAgainstAModel) {
+TEST_F(VerifyMatches, LargeFilesVerifiedInTwoPartsAgainstAModel) {
   for (uint32_t round = 0; round < 4; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     bool all_blanks = round == 3;
@@ -266,7 +272,7 @@ TEST_F(verify_matches_test, LargeFilesVerifiedInTwoPartsAgainstAModel) {
 // A file changed between loading and verification: its lines no longer
 // begin where loading noted them, so the parts would not meet, and the pass
 // is made again over the whole files as they are now.
-TEST_F(verify_matches_test, FilesChangedSinceLoadingAreVerifiedWhole) {
+TEST_F(VerifyMatches, FilesChangedSinceLoadingAreVerifiedWhole) {
   for (int changed = 0; changed < 2; ++changed) {
     SCOPED_TRACE(changed == 0 ? "old file" : "new file");
     alike_pair pair = make_alike_pair(99, 70000, 1, 4000);
@@ -285,7 +291,7 @@ TEST_F(verify_matches_test, FilesChangedSinceLoadingAreVerifiedWhole) {
 
 // The new file cut short after loading: the second part cannot find its
 // first line, and the whole pass ends at the shorter file's end.
-TEST_F(verify_matches_test, NewFileCutShortSinceLoading) {
+TEST_F(VerifyMatches, NewFileCutShortSinceLoading) {
   alike_pair pair = make_alike_pair(5, 70000, 1, 4000);
   const std::string new_text = text_of(pair.new_lines);
   load_pair(text_of(pair.old_lines), new_text);

@@ -7,7 +7,7 @@
 
 #include "base/run_options.h"
 
-// Compares old_path with new_path under o, with run_state made afresh, and
+// Compares old_path with new_path under o, with a run_state of its own, and
 // returns the exit status the run would end with; what it printed is left
 // on standard output.
 int compare_in_process(const run_options& o, const std::string& old_path,

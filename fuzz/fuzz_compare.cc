@@ -15,6 +15,8 @@
 
 namespace {
 
+using enum output_format;
+
 [[noreturn]] void fail(const char* what, int status) {
   fprintf(stderr, "%s: status %d\n", what, status);
   abort();

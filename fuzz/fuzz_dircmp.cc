@@ -77,12 +77,12 @@ title_texts make_titles(char* const* args, const char* const pairs[2][2]) {
   command_title title;
   build_listing_title(title, args);
   const char* text = title.listing_title;
-  if (std::memchr(text, '\0', LISTING_TITLE_SIZE) == nullptr) fail("unterminated", "");
+  if (std::memchr(text, '\0', kListingTitleSize) == nullptr) fail("unterminated", "");
   t.built = text;
   t.end_offset = title.title_end;
   for (int k = 0; k < 2; ++k) {
     complete_listing_title(title, pairs[k][0], pairs[k][1]);
-    if (std::memchr(text, '\0', LISTING_TITLE_SIZE) == nullptr) fail("unterminated", "");
+    if (std::memchr(text, '\0', kListingTitleSize) == nullptr) fail("unterminated", "");
     t.completed[k] = text;
   }
   return t;
@@ -99,7 +99,7 @@ void check_title(std::vector<std::string> words) {
   const char* const pairs[2][2] = {{p.c_str(), q.c_str()}, {q.c_str(), "x"}};
   const title_texts t = make_titles(args.data(), pairs);
 
-  const size_t most = LISTING_TITLE_SIZE - 1;
+  const size_t most = kListingTitleSize - 1;
   std::string expected = "varn ";
   for (size_t i = 1; i + 2 < words.size(); ++i) {
     if (words[i] != "-") expected += words[i] + " ";

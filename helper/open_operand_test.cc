@@ -23,7 +23,7 @@ TEST(LastComponent, IsTheTextAfterTheLastMeaningfulSlash) {
 }
 
 // A directory under /tmp holding the entry "y", removed afterwards.
-class OpenOperandTest : public testing::Test {
+class OpenOperand : public testing::Test {
  protected:
   void SetUp() override {
     char name[] = "/tmp/ovarnh_unit_XXXXXX";
@@ -45,21 +45,21 @@ class OpenOperandTest : public testing::Test {
   std::string dir_;
 };
 
-TEST_F(OpenOperandTest, DashIsStandardInput) {
+TEST_F(OpenOperand, DashIsStandardInput) {
   line_window w;
   ASSERT_TRUE(open_operand(w, "-", dir_.c_str()));
   EXPECT_EQ(w.source.fd, STDIN_FILENO);
   EXPECT_FALSE(w.source.owns_fd);  // standard input stays open
 }
 
-TEST_F(OpenOperandTest, DirectoryStandsForTheEntryNamedAfterTheOtherOperand) {
+TEST_F(OpenOperand, DirectoryStandsForTheEntryNamedAfterTheOtherOperand) {
   line_window w;
   ASSERT_TRUE(open_operand(w, dir_.c_str(), "x/y"));
   EXPECT_EQ(std::string(w.name), dir_ + "/y");
   EXPECT_EQ(first_line_of(w), "inside\n");
 }
 
-TEST_F(OpenOperandTest, PlainFileIsOpenedAsItIs) {
+TEST_F(OpenOperand, PlainFileIsOpenedAsItIs) {
   line_window w;
   const std::string path = dir_ + "/y";
   ASSERT_TRUE(open_operand(w, path.c_str(), "other"));
@@ -75,14 +75,14 @@ std::string failure_of(const std::string& path, const std::string& other) {
   return opened ? "<opened>" : message;
 }
 
-TEST_F(OpenOperandTest, FailuresName) {
+TEST_F(OpenOperand, FailuresName) {
   const std::string missing = dir_ + "/m";
   EXPECT_EQ(failure_of(missing, "x"), "varnh: can't access " + missing + "\n");
   EXPECT_EQ(failure_of(dir_, "x/z"), "varnh: can't open" + dir_ + "/z\n");
   EXPECT_EQ(failure_of(dir_, "-"), "varnh: can't open" + dir_ + "/-\n");
 }
 
-TEST_F(OpenOperandTest, JoinedPathMustFitItsBuffer) {
+TEST_F(OpenOperand, JoinedPathMustFitItsBuffer) {
   // dir_ + "/" + name, with the terminator, is exactly kJoinedPathBytes.
   const std::string fits(kJoinedPathBytes - 2 - dir_.size(), 'n');
   const std::string fits_path = dir_ + "/" + fits;

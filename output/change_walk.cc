@@ -8,6 +8,8 @@
 
 namespace {
 
+using enum output_format;
+
 // One walk's output: the line printing, the pending context group, and
 // whether a change was reported yet.
 struct change_walk {
@@ -24,7 +26,7 @@ char change_letter(int32_t a, int32_t b, int32_t c, int32_t d) {
   return 'c';
 }
 
-void print_command_line(int32_t format, int32_t a, int32_t b, int32_t c, int32_t d) {
+void print_command_line(output_format format, int32_t a, int32_t b, int32_t c, int32_t d) {
   const char letter = change_letter(a, b, c, d);
   switch (format) {
     case FMT_NORMAL:
@@ -46,14 +48,15 @@ void print_command_line(int32_t format, int32_t a, int32_t b, int32_t c, int32_t
       if (b >= a) printf("d%d %d\n", a, b - a + 1);
       if (d >= c) printf("a%d %d\n", b, d - c + 1);
       break;
-    default:
-      break;
+    case FMT_CONTEXT:
+    case FMT_IFDEF:
+      break;  // their changes print no command line
   }
 }
 
 // Prints one change: old lines a..b replaced by new lines c..d.
 void report_change(change_walk& walk, int32_t a, int32_t b, int32_t c, int32_t d) {
-  const int32_t format = walk.request.output_format;
+  const output_format format = walk.request.output_format;
   const bool has_old = b >= a;
   const bool has_new = d >= c;
   if (!has_old && !has_new && format != FMT_IFDEF) return;
@@ -67,11 +70,11 @@ void report_change(change_walk& walk, int32_t a, int32_t b, int32_t c, int32_t d
   }
   print_command_line(format, a, b, c, d);
   if (format == FMT_NORMAL || format == FMT_IFDEF) {
-    copy_out_lines(walk.out, walk.result.old_offsets.data(), a, b, 0, "< ");
+    copy_out_lines(walk.out, walk.result.old_offsets.data(), a, b, 0, "< ", 1);
     if (format == FMT_NORMAL && has_old && has_new) fputs("---\n", stdout);
   }
   copy_out_lines(walk.out, walk.result.new_offsets.data(), c, d, 1,
-                 format == FMT_NORMAL ? "> " : "");
+                 format == FMT_NORMAL ? "> " : "", 0);
   if ((format == FMT_EDIT || format == FMT_REVERSE) && has_new) fputs(".\n", stdout);
   close_conditional_block(walk.out);
 }

@@ -13,27 +13,26 @@
 
 #include "engine/match_result.h"
 #include "output/print_request.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
+using enum output_format;
+
 struct text_file {
-  std::string path;
+  temp_dir dir;
+  std::string path = dir / "text";
   std::vector<int64_t> offsets{0};
 
   explicit text_file(const std::vector<std::string>& lines, const std::string& tail = "") {
-    char name[] = "/tmp/ovarn-walk-XXXXXX";
-    int fd = mkstemp(name);
-    path = name;
     std::string all;
     for (const auto& l : lines) {
       all += l + "\n";
       offsets.push_back(static_cast<int64_t>(all.size()));
     }
     all += tail;
-    if (write(fd, all.data(), all.size()) != static_cast<ssize_t>(all.size())) abort();
-    close(fd);
+    write_file(path, all);
   }
-  ~text_file() { unlink(path.c_str()); }
   int32_t count() const { return static_cast<int32_t>(offsets.size()) - 1; }
 };
 
@@ -42,7 +41,7 @@ bool changes_found = false;
 
 // Runs the change output for old and new with the given pairings (element i
 // is the new line paired with old line i) and returns what it printed.
-std::string emit(int32_t format, const text_file& old_file, const text_file& new_file,
+std::string emit(output_format format, const text_file& old_file, const text_file& new_file,
                  std::vector<int32_t> pairs, const char* symbol = "NAME", int32_t context = 3,
                  bool expand_tabs = false) {
   const print_request request{format, context, expand_tabs, symbol, old_file.path.c_str(),
@@ -66,7 +65,7 @@ std::string emit(int32_t format, const text_file& old_file, const text_file& new
 }
 
 struct format_case {
-  int32_t format;
+  output_format format;
   const char* expected;
 };
 
@@ -83,7 +82,7 @@ TEST(EmitChanges, FirstWorkedExampleInEveryFormat) {
        "#ifdef NAME\nf\n#endif NAME\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << c.format;
+    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << static_cast<int>(c.format);
     EXPECT_TRUE(changes_found);
   }
 }
@@ -99,7 +98,7 @@ TEST(EmitChanges, SecondWorkedExampleInEveryFormat) {
       {FMT_IFDEF, "a\n#ifndef NAME\nb\n#else NAME\nx\n#endif NAME\nc\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 3}), c.expected) << c.format;
+    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 3}), c.expected) << static_cast<int>(c.format);
   }
 }
 

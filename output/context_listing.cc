@@ -39,7 +39,7 @@ int32_t side_first(const change_range& ch, int side) { return side == 0 ? ch.a :
 int32_t side_last(const change_range& ch, int side) { return side == 0 ? ch.b : ch.d; }
 
 bool group_has_lines(const context_listing& listing, int side) {
-  for (int32_t k = 0; k < listing.pending_count; ++k) {
+  for (int32_t k = 0; k < listing.context_count; ++k) {
     const change_range& ch = listing.pending_changes[k];
     if (side_first(ch, side) <= side_last(ch, side)) return true;
   }
@@ -54,17 +54,17 @@ void print_group_side(line_output& out, const match_result& result,
   const int64_t* offsets = side == 0 ? result.old_offsets.data() : result.new_offsets.data();
   const char* one_sided = side == 0 ? "- " : "+ ";
   int32_t r = first;
-  for (int32_t k = 0; k < listing.pending_count; ++k) {
+  for (int32_t k = 0; k < listing.context_count; ++k) {
     const change_range& ch = listing.pending_changes[k];
     const int32_t from = side_first(ch, side);
     const int32_t to = side_last(ch, side);
     const bool other_side_empty = side_first(ch, 1 - side) > side_last(ch, 1 - side);
-    copy_out_lines(out, offsets, r, from - 1, side, "  ");
+    copy_out_lines(out, offsets, r, from - 1, side, "  ", 0);
     if (from <= to)
-      copy_out_lines(out, offsets, from, to, side, other_side_empty ? one_sided : "! ");
+      copy_out_lines(out, offsets, from, to, side, other_side_empty ? one_sided : "! ", 0);
     r = to + 1;
   }
-  copy_out_lines(out, offsets, r, last, side, "  ");
+  copy_out_lines(out, offsets, r, last, side, "  ", 0);
 }
 
 }  // namespace
@@ -73,23 +73,23 @@ void context_header(const print_request& request, context_listing& listing) {
   printf("*** %s\t", request.path1);
   printf("%s--- %s\t", modification_time(request.path1), request.path2);
   printf("%s", modification_time(request.path2));
-  listing.pending_count = 0;
+  listing.context_count = 0;
 }
 
 void record_change(line_output& out, const match_result& result, context_listing& listing,
                    const change_range& change) {
-  const int32_t count = listing.pending_count;
+  const int32_t count = listing.context_count;
   if (count == kMostPendingChanges ||
       (count > 0 && far_apart(out.request->context_lines, listing.pending_changes[count - 1],
                               change.a, change.c)))
     flush_context(out, result, listing);
-  listing.pending_changes[listing.pending_count++] = change;
+  listing.pending_changes[listing.context_count++] = change;
 }
 
 void flush_context(line_output& out, const match_result& result, context_listing& listing) {
-  if (listing.pending_count == 0) return;
+  if (listing.context_count == 0) return;
   const change_range& first = listing.pending_changes[0];
-  const change_range& last = listing.pending_changes[listing.pending_count - 1];
+  const change_range& last = listing.pending_changes[listing.context_count - 1];
   const int64_t context = out.request->context_lines;
   const int32_t old_first = std::max(1, saturate(first.a - context));
   const int32_t old_last = std::min(result.line_count[0], saturate(last.b + context));
@@ -103,5 +103,5 @@ void flush_context(line_output& out, const match_result& result, context_listing
   print_range(new_first, new_last, ",");
   fputs(" ----\n", stdout);
   if (group_has_lines(listing, 1)) print_group_side(out, result, listing, 1, new_first, new_last);
-  listing.pending_count = 0;
+  listing.context_count = 0;
 }

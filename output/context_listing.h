@@ -20,7 +20,7 @@ constexpr int32_t kMostPendingChanges = 128;
 // The group being gathered.
 struct context_listing {
   change_range pending_changes[kMostPendingChanges];
-  int32_t pending_count = 0;
+  int32_t context_count = 0;  // changes pending, not lines (context_lines counts those)
 };
 
 // Prints the two file-name lines with modification times and starts an empty

@@ -61,8 +61,7 @@ const char* bytes_at(line_output& out, int file, int64_t offset, int64_t end, si
   block_reader& w = out.windows[file];
   // Clamped before it is narrowed: on a 32-bit system a line may be longer
   // than size_t counts.
-  const int64_t least =
-      std::clamp<int64_t>(end - offset, 0, static_cast<int64_t>(kReaderBlockBytes));
+  const int64_t least = std::clamp<int64_t>(end - offset, 0, static_cast<int64_t>(kReaderBlockBytes));
   if (!fill_at(w, offset, static_cast<size_t>(least))) return nullptr;
   *length = w.end - w.pos;
   return reinterpret_cast<const char*>(w.bytes.data() + w.pos);
@@ -180,10 +179,9 @@ void start_line_output(line_output& out, const print_request& request) {
 }
 
 void copy_out_lines(line_output& out, const int64_t* offsets, int32_t a, int32_t b, int file,
-                    const char* prefix) {
-  const bool merged = out.request->output_format == FMT_IFDEF;
-  const bool old_side = file == 0;
-  if (merged && old_side) copy_through(out, a <= b ? offsets[a - 1] : offsets[b]);
+                    const char* prefix, int32_t old_side) {
+  const bool merged = out.request->output_format == output_format::FMT_IFDEF;
+  if (merged && old_side == 1) copy_through(out, a <= b ? offsets[a - 1] : offsets[b]);
   if (a > b) return;
   if (merged) open_conditional_block(out, old_side);
   if (!merged && !out.request->expand_tabs) {

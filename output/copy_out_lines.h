@@ -39,11 +39,13 @@ void start_line_output(line_output& out, const print_request& request);
 
 // Prints lines a..b (none when a > b) of file (0 old, 1 new), whose offsets
 // are given, each after prefix (not under FMT_IFDEF), expanding tabs under
-// -t. Under FMT_IFDEF, for the old file it first copies the unchanged old
-// text up to line a (or to the end of line b when a > b), and it opens the
-// conditional block around the lines it prints.
+// -t. Under FMT_IFDEF with old_side 1 it first copies the unchanged old text
+// up to line a (or to the end of line b when a > b), and it opens the
+// conditional block around the lines it prints. file picks the stream and
+// old_side the merged text's treatment, which are not the same thing: the
+// context listing passes 0 for the lines of both files.
 void copy_out_lines(line_output& out, const int64_t* offsets, int32_t a, int32_t b, int file,
-                    const char* prefix);
+                    const char* prefix, int32_t old_side);
 
 // Closes the conditional block if one is open ("#endif %s").
 void close_conditional_block(line_output& out);

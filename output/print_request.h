@@ -8,7 +8,7 @@
 #include "base/output_format.h"
 
 struct print_request {
-  int32_t output_format = FMT_NORMAL;
+  ::output_format output_format = ::output_format::FMT_NORMAL;
   int32_t context_lines = 0;  // -c count
   bool expand_tabs = false;   // -t
   const char* ifdef_new = ""; // the -D symbol, possibly empty

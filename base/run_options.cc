@@ -1,3 +1,0 @@
-#include "base/run_options.h"
-
-run_options options;
