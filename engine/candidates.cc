@@ -45,14 +45,28 @@ void set_old_pos(candidate_search& search, int32_t c, int32_t old_pos, table<far
   far[far_count++] = far_old_line{c, old_pos};
 }
 
+namespace {
+
+// The three grow together, the blocks' old lines by whole blocks.
+void resize_records(candidate_search& search, uint64_t room) {
+  search.old_step.resize(room);
+  search.block_old_pos.resize(room / 64);
+}
+
+}  // namespace
+
+void reserve_candidates(candidate_search& search, int32_t count) {
+  const uint64_t room = (static_cast<uint64_t>(count) + 63) / 64 * 64;
+  if (room <= search.old_step.room()) return;
+  search.candidate_list.resize(room);
+  resize_records(search, room);
+}
+
 int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev) {
   const int32_t c = search.candidate_count;
   if (static_cast<uint64_t>(c) >= search.old_step.room()) {
-    // The three grow together, the blocks' old lines by whole blocks.
     search.candidate_list.make_room(static_cast<uint64_t>(c) + 64);
-    const uint64_t room = search.candidate_list.room() / 64 * 64;
-    search.old_step.resize(room);
-    search.block_old_pos.resize(room / 64);
+    resize_records(search, search.candidate_list.room() / 64 * 64);
   }
   search.candidate_list[c] = candidate_link{new_pos, prev};
   set_old_pos(search, c, old_pos, search.far_list, search.far_count);

@@ -67,6 +67,9 @@ void start_candidate_search(candidate_search& search, int32_t old_count);
 // record's; returns the new record's index.
 int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev);
 
+// Room for count records in all, so that appending up to them takes no more.
+void reserve_candidates(candidate_search& search, int32_t count);
+
 // Sets the old line of record c to old_pos, as the next record in order:
 // the records of its block before it are set, and no later one. A far one
 // is added to far (holding far_count records).

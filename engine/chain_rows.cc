@@ -393,14 +393,21 @@ int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
 
 namespace {
 
-// The way back: puts the chain that ends at new line top + 1 after the last
-// row, k pairings long, in records 1..k.
-void read_chain_back(candidate_search& search, row_store& store, int32_t top, int32_t k) {
+// The chain read back, from its start: level s pairs old line old_pos[s]
+// with new line new_pos[s].
+struct chain_read {
+  table<int32_t> old_pos;
+  table<int32_t> new_pos;
+};
+
+// The way back: the chain that ends at new line top + 1 after the last row,
+// k pairings long.
+chain_read read_chain_back(row_store& store, int32_t top, int32_t k) {
   const int32_t* old_classes = store.old_classes;
   const int32_t words = store.window.words;
   // The chain is found from its end; the records go in from its start.
-  table<int32_t> chain_old(static_cast<uint64_t>(k) + 1);
-  table<int32_t> chain_new(static_cast<uint64_t>(k) + 1);
+  chain_read chain{table<int32_t>(static_cast<uint64_t>(k) + 1),
+                   table<int32_t>(static_cast<uint64_t>(k) + 1)};
   // Level s ends after old line i at new line p + 1, the row's s-th rise.
   // Its record was made at the first old line whose row has as many rises
   // up to there, and the record before it is level s - 1's end after the
@@ -422,15 +429,34 @@ void read_chain_back(candidate_search& search, row_store& store, int32_t top, in
       z = last_rise_up_to(row, window_start(store.window, i - 1), words, p);
       if (class_matches_between(store.bits, old_classes, i, z, p)) break;
     }
-    chain_old[s] = i;
-    chain_new[s] = p + 1;
+    chain.old_pos[s] = i;
+    chain.new_pos[s] = p + 1;
     if (s > 1) {
       // Row i - 1 has no rise at p, as it has one less up to there.
       p = i > 1 ? z : -1;
       --i;
     }
   }
-  for (int32_t s = 1; s <= k; ++s) add_candidate(search, chain_old[s], chain_new[s], s - 1);
+  return chain;
+}
+
+// The chain within band by rows, read back where band holds every longest
+// chain; else none. *length is the band's longest chain either way.
+chain_read chain_within(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+                        int32_t new_count, const row_levels& levels, const diagonal_band& band,
+                        int32_t* length) {
+  class_bits bits = make_class_bits(class_list, new_count);
+  const row_window window{band.low, band_row_words(band, new_count), words_per_row(new_count)};
+  row_store store = open_row_store(bits, old_classes, old_count, levels, window);
+  int32_t k = 0;  // the rises of the last row: those left below the window, and in it
+  table<uint64_t> row = forward_rows(store, &k);
+  k += rises_in(row.data(), window.words);
+  *length = k;
+  if (k == 0 || !band_holds(band, old_count, new_count, k)) return chain_read{};
+  const int32_t top =
+      last_rise_up_to(row.data(), window_start(window, old_count), window.words, new_count - 1);
+  row.reset();
+  return read_chain_back(store, top, k);
 }
 
 }  // namespace
@@ -439,19 +465,15 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
                            int32_t old_count, const int32_t* class_list, int32_t new_count,
                            const row_levels& levels, const diagonal_band& band,
                            int32_t* band_chain) {
-  class_bits bits = make_class_bits(class_list, new_count);
-  const row_window window{band.low, band_row_words(band, new_count), words_per_row(new_count)};
-  row_store store = open_row_store(bits, old_classes, old_count, levels, window);
-  int32_t k = 0;  // the rises of the last row: those left below the window, and in it
-  table<uint64_t> row = forward_rows(store, &k);
-  k += rises_in(row.data(), window.words);
+  int32_t k = 0;
+  // The rows are freed before the records are made.
+  const chain_read chain =
+      chain_within(old_classes, old_count, class_list, new_count, levels, band, &k);
   *band_chain = k;
   if (!band_holds(band, old_count, new_count, k)) return -1;
-  const int32_t top =
-      last_rise_up_to(row.data(), window_start(window, old_count), window.words, new_count - 1);
-  row.reset();
+  reserve_candidates(search, k + 1);
   search.chain_ends[0] = add_candidate(search, 0, 0, 0);
   search.chain_ends[k] = k;
-  if (k > 0) read_chain_back(search, store, top, k);
+  for (int32_t s = 1; s <= k; ++s) add_candidate(search, chain.old_pos[s], chain.new_pos[s], s - 1);
   return k;
 }
