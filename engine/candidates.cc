@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/candidate_compaction.h"
 #include "engine/class_ranges.h"
@@ -394,6 +395,34 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
                         const int32_t* class_list, int32_t new_count) {
   return find_candidates_within(search, old_classes, old_count, class_list, new_count,
                                 UINT64_MAX, 0);
+}
+
+bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k) {
+  const int32_t count = search.candidate_count;
+  if (count < 1 || k < 0 || search.chain_ends[0] != 0) return false;
+  const candidate sentinel = candidate_at(search, 0);
+  if (sentinel.old_pos != 0 || sentinel.new_pos != 0 || sentinel.prev != 0) return false;
+  // Element c: the records on the chain that record c ends, the sentinel's
+  // left out.
+  std::vector<int32_t> length(static_cast<size_t>(count), 0);
+  int32_t last_old = 0;
+  for (int32_t c = 1; c < count; ++c) {
+    const candidate record = candidate_at(search, c);
+    if (record.prev < 0 || record.prev >= c || record.old_pos < last_old) return false;
+    const candidate before = candidate_at(search, record.prev);
+    if (before.old_pos >= record.old_pos || before.new_pos >= record.new_pos) return false;
+    length[static_cast<size_t>(c)] = length[static_cast<size_t>(record.prev)] + 1;
+    last_old = record.old_pos;
+  }
+  int32_t last_new = 0;
+  for (int32_t p = std::max(from, 1); p <= k; ++p) {
+    const int32_t end = search.chain_ends[p];
+    if (end <= 0 || end >= count || length[static_cast<size_t>(end)] != p) return false;
+    const int32_t new_pos = candidate_at(search, end).new_pos;
+    if (new_pos <= last_new) return false;
+    last_new = new_pos;
+  }
+  return true;
 }
 
 void allocate_match_vector(match_result& result) {

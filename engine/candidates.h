@@ -121,6 +121,15 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
                                const int32_t* class_list, int32_t new_count, uint64_t step_limit,
                                int32_t band);
 
+// Whether the records and the chains hold together as the searches leave
+// them: record 0 is the sentinel; records lie in the order of their old
+// lines; each record's prev lies before it, at a lower old and a lower new
+// line; the chain from chain_ends[p] is p records long before the sentinel
+// for p = from..k, and those chain ends' new lines rise with p (the search
+// by rows keeps level k alone: from = k). It reads every record once; the
+// random tests call it, and debug builds after each search.
+bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k);
+
 // Allocates result.match_vector (line_count[0] + 2 elements).
 void allocate_match_vector(match_result& result);
 

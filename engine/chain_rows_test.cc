@@ -43,6 +43,7 @@ class ChainRows : public engine_test {
       if (found < 0) continue;
       EXPECT_EQ(found, k);
       EXPECT_EQ(chain_at(by_rows, k), expected);
+      EXPECT_TRUE(candidates_hold_together(by_rows, k, k));
     }
     return first_found;
   }

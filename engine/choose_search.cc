@@ -151,8 +151,10 @@ bool band_may_hold(const search_plan& plan, const int32_t* old_classes, int32_t 
   return 2 * (int64_t{lines} - k) + (int64_t{new_count} - old_count) < plan.band - 1;
 }
 
-int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                           const int32_t* class_list, int32_t new_count, int32_t band) {
+namespace {
+
+int32_t search_by_plan(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                       const int32_t* class_list, int32_t new_count, int32_t band) {
   const search_sizes sizes = measure_search(old_classes, old_count, class_list, new_count);
   const uint64_t row_memory = row_memory_allowed(old_count, new_count);
   const search_plan plan = choose_search(sizes, band, row_memory);
@@ -175,5 +177,14 @@ int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32
   // The band holds every chain as long as the one found in the first, which
   // lies in it, and so the longest.
   assert(k >= 0);
+  return k;
+}
+
+}  // namespace
+
+int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                           const int32_t* class_list, int32_t new_count, int32_t band) {
+  const int32_t k = search_by_plan(search, old_classes, old_count, class_list, new_count, band);
+  assert(candidates_hold_together(search, k, k));
   return k;
 }

@@ -11,12 +11,12 @@
 
 namespace {
 
-class choose_search_test : public engine_test {};
+class ChooseSearch : public engine_test {};
 
 // The pairs of matching lines as counted line by line, the bound on the
 // unpaired lines against what the longest chain leaves, and the check of a
 // band on the first lines against the search within the band.
-TEST_F(choose_search_test, MeasuresPairsAndAtLeastTheUnpairedLines) {
+TEST_F(ChooseSearch, MeasuresPairsAndAtLeastTheUnpairedLines) {
   std::mt19937 rng(2121);
   int ruled_out = 0;
   for (int round = 0; round < 40; ++round) {
@@ -70,7 +70,7 @@ TEST_F(choose_search_test, MeasuresPairsAndAtLeastTheUnpairedLines) {
 // A band only where it may hold the chain; the whole search where its most
 // steps cost less than the rows; the rows otherwise, or the whole search
 // where they do not fit.
-TEST(choose_search_plan_test, CheapestByEstimate) {
+TEST(ChooseSearchPlan, CheapestByEstimate) {
   struct shape {
     int32_t lines;  // a side
     uint64_t pairs;
