@@ -1,6 +1,7 @@
 #include "engine/candidates.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -187,10 +188,10 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.end_member = old_classes;
   books.end_mask = -1;
   if (band > 0) {
-    // A pairing of old line i with a new line less than band away lengthens
-    // a chain to a level a few band at most below the longest, where the
-    // files pair as closely as a search in a band that is not given up
-    // needs. A level further down than the ring holds gives the search up.
+    // A pairing of old line i with new line y, less than band away, changes
+    // a level s less than 2 band below the longest: the levels above s end
+    // at distinct new lines beyond y, each made at an old line up to i and
+    // so below i + band. So the ring never wraps onto a level in use.
     int32_t levels = 1;
     while (levels < 4 * band) levels *= 2;
     books.end_ring = table<int32_t>(static_cast<uint64_t>(levels));
@@ -373,9 +374,8 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
       below = s;
       if (books.chain.pos[s] > y) {
         int32_t replaced_pos = books.chain.pos[s];
-        // A level below the ring's gives a search in a band up (end_mask is
-        // all ones without a band).
-        if (static_cast<uint32_t>(k - s) > static_cast<uint32_t>(books.end_mask)) return -1;
+        // The ring holds level s (end_mask is all ones without a band).
+        assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.end_mask));
         unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
         int32_t added = append_candidate(search, books, k, i, y, pred);
         int32_t replaced = ends[s];  // read after a compaction may renumber it

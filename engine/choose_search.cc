@@ -62,20 +62,33 @@ uint64_t row_memory_allowed(int32_t old_count, int32_t new_count) {
 
 namespace {
 
+// The pairs of matching lines within band, were they spread evenly.
+double pairs_within(const search_sizes& sizes, int64_t band) {
+  return static_cast<double>(sizes.matching_pairs) *
+         std::min(1.0, 2.0 * static_cast<double>(band) / std::max(sizes.new_count, 1));
+}
+
+// The widest band the search by chain ends is given.
+constexpr int64_t kMostChainBand = int64_t{1} << 22;
+
 // The band, where it may hold the chain; steps as in choose_search.
 void plan_band(const search_sizes& sizes, int32_t band, uint64_t row_steps, uint64_t whole_steps,
                search_plan& plan) {
+  // Files of lines mostly distinct with many changes: a band wide enough
+  // for twice the lines the classes leave unpaired, where its pairs are a
+  // small share of the whole search's steps.
+  const int64_t wide = std::min(2 * sizes.least_unpaired + 2, kMostChainBand);
+  if (wide > band && 4 * pairs_within(sizes, wide) <= static_cast<double>(whole_steps))
+    band = static_cast<int32_t>(wide);
   // A band leaves pairs out only where a view is longer, and holds the
   // chain only where it leaves fewer than band - 1 lines unpaired.
   if (std::max(sizes.old_count, sizes.new_count) <= band || sizes.least_unpaired >= band - 1)
     return;
   plan.band = band;
   plan.band_step_limit = row_steps < whole_steps ? row_steps : UINT64_MAX;
-  // The pairs of matching lines within the band, were they spread evenly:
-  // where those outnumber the rows' steps, a check on the first lines that
-  // costs a share of the rows' steps may spare the band.
-  const double band_pairs = static_cast<double>(sizes.matching_pairs) *
-                            std::min(1.0, 2.0 * band / std::max(sizes.new_count, 1));
+  // Where the pairs within the band outnumber the rows' steps, a check on
+  // the first lines that costs a share of the rows' steps may spare it.
+  const double band_pairs = pairs_within(sizes, band);
   const int64_t check_lines = std::min<int64_t>(sizes.old_count, 8 * int64_t{band});
   const uint64_t check_steps =
       static_cast<uint64_t>(check_lines * ((check_lines + band) / 64 + 1)) / kWordsPerStep;

@@ -18,8 +18,9 @@
 #include "engine/candidates.h"
 #include "engine/chain_rows.h"
 
-// The band find_longest_chain tries first where a view is longer: files
-// much alike pair within it.
+// The least band find_longest_chain tries first where a view is longer:
+// files much alike pair within it; files with many changes get a wider one
+// where its pairs are few.
 constexpr int32_t kChainBand = 8192;
 
 // What the choice weighs.

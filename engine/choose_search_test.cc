@@ -83,7 +83,8 @@ TEST(ChooseSearchPlan, CheapestByEstimate) {
                           {20000, 200000000, 9000, 8 << 20, false, false},
                           {5000, 10000000, 0, 8 << 20, false, false},
                           {5000, 10000, 0, 8 << 20, false, true},
-                          {20000, 200000000, 9000, 0, false, true}};
+                          {20000, 200000000, 9000, 0, false, true},
+                          {4000000, 80000000, 20000, 64 << 20, true, true}};
   for (const auto& s : shapes) {
     SCOPED_TRACE(testing::Message() << s.lines << " lines, " << s.pairs << " pairs, "
                                     << s.least_unpaired << " unpaired, memory " << s.memory);
@@ -93,6 +94,10 @@ TEST(ChooseSearchPlan, CheapestByEstimate) {
     sizes.least_unpaired = s.least_unpaired;
     const search_plan plan = choose_search(sizes, kChainBand, s.memory);
     EXPECT_EQ(plan.band > 0, s.band);
+    // A band that holds the chain must hold the lines left unpaired.
+    if (plan.band > 0) {
+      EXPECT_GT(plan.band - 1, s.least_unpaired);
+    }
     EXPECT_EQ(plan.whole, s.whole);
     EXPECT_EQ(plan.rows.count > 0, s.memory > 0);
     // A band runs on past what the rows would take only where the rows
