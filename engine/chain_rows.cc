@@ -393,21 +393,40 @@ int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
 
 namespace {
 
-// The chain read back, from its start: level s pairs old line old_pos[s]
-// with new line new_pos[s].
+// The chain read back, as the old lines and the new lines it pairs, a bit
+// for each line (bit j - 1 for line j): both rise along the chain, so the
+// s-th old line set pairs with the s-th new line set. Bits take far less
+// than the lines' numbers on a long chain, when the rows are still held.
 struct chain_read {
-  table<int32_t> old_pos;
-  table<int32_t> new_pos;
+  table<uint64_t> old_lines;
+  table<uint64_t> new_lines;
 };
+
+table<uint64_t> clear_bits(int32_t lines) {
+  const uint64_t words = static_cast<uint64_t>(lines) / 64 + 1;
+  table<uint64_t> bits(words);
+  memset(bits.data(), 0, words * sizeof(uint64_t));
+  return bits;
+}
+
+void set_line(table<uint64_t>& bits, int32_t line) {
+  bits[static_cast<uint64_t>(line - 1) >> 6] |= uint64_t{1} << ((line - 1) & 63);
+}
+
+// The line of the next bit set in bits from word *w on, which it moves past.
+int32_t next_line(const table<uint64_t>& bits, uint64_t* w, uint64_t* rest) {
+  while (*rest == 0) *rest = bits[++*w];
+  const int32_t line = static_cast<int32_t>(*w * 64) + std::countr_zero(*rest) + 1;
+  *rest &= *rest - 1;
+  return line;
+}
 
 // The way back: the chain that ends at new line top + 1 after the last row,
 // k pairings long.
 chain_read read_chain_back(row_store& store, int32_t top, int32_t k) {
   const int32_t* old_classes = store.old_classes;
   const int32_t words = store.window.words;
-  // The chain is found from its end; the records go in from its start.
-  chain_read chain{table<int32_t>(static_cast<uint64_t>(k) + 1),
-                   table<int32_t>(static_cast<uint64_t>(k) + 1)};
+  chain_read chain{clear_bits(store.old_count), clear_bits(store.bits.words * 64)};
   // Level s ends after old line i at new line p + 1, the row's s-th rise.
   // Its record was made at the first old line whose row has as many rises
   // up to there, and the record before it is level s - 1's end after the
@@ -429,8 +448,8 @@ chain_read read_chain_back(row_store& store, int32_t top, int32_t k) {
       z = last_rise_up_to(row, window_start(store.window, i - 1), words, p);
       if (class_matches_between(store.bits, old_classes, i, z, p)) break;
     }
-    chain.old_pos[s] = i;
-    chain.new_pos[s] = p + 1;
+    set_line(chain.old_lines, i);
+    set_line(chain.new_lines, p + 1);
     if (s > 1) {
       // Row i - 1 has no rise at p, as it has one less up to there.
       p = i > 1 ? z : -1;
@@ -474,6 +493,11 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
   reserve_candidates(search, k + 1);
   search.chain_ends[0] = add_candidate(search, 0, 0, 0);
   search.chain_ends[k] = k;
-  for (int32_t s = 1; s <= k; ++s) add_candidate(search, chain.old_pos[s], chain.new_pos[s], s - 1);
+  uint64_t old_word = 0, new_word = 0;
+  uint64_t old_rest = k > 0 ? chain.old_lines[0] : 0, new_rest = k > 0 ? chain.new_lines[0] : 0;
+  for (int32_t s = 1; s <= k; ++s) {
+    const int32_t old_pos = next_line(chain.old_lines, &old_word, &old_rest);
+    add_candidate(search, old_pos, next_line(chain.new_lines, &new_word, &new_rest), s - 1);
+  }
   return k;
 }
