@@ -1,9 +1,11 @@
 #include "engine/candidates.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "engine/candidate_compaction.h"
 #include "engine/class_ranges.h"
@@ -45,14 +47,28 @@ void set_old_pos(candidate_search& search, int32_t c, int32_t old_pos, table<far
   far[far_count++] = far_old_line{c, old_pos};
 }
 
+namespace {
+
+// The three grow together, the blocks' old lines by whole blocks.
+void resize_records(candidate_search& search, uint64_t room) {
+  search.old_step.resize(room);
+  search.block_old_pos.resize(room / 64);
+}
+
+}  // namespace
+
+void reserve_candidates(candidate_search& search, int32_t count) {
+  const uint64_t room = (static_cast<uint64_t>(count) + 63) / 64 * 64;
+  if (room <= search.old_step.room()) return;
+  search.candidate_list.resize(room);
+  resize_records(search, room);
+}
+
 int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev) {
   const int32_t c = search.candidate_count;
   if (static_cast<uint64_t>(c) >= search.old_step.room()) {
-    // The three grow together, the blocks' old lines by whole blocks.
     search.candidate_list.make_room(static_cast<uint64_t>(c) + 64);
-    const uint64_t room = search.candidate_list.room() / 64 * 64;
-    search.old_step.resize(room);
-    search.block_old_pos.resize(room / 64);
+    resize_records(search, search.candidate_list.room() / 64 * 64);
   }
   search.candidate_list[c] = candidate_link{new_pos, prev};
   set_old_pos(search, c, old_pos, search.far_list, search.far_count);
@@ -172,10 +188,10 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.end_member = old_classes;
   books.end_mask = -1;
   if (band > 0) {
-    // A pairing of old line i with a new line less than band away lengthens
-    // a chain to a level a few band at most below the longest, where the
-    // files pair as closely as a search in a band that is not given up
-    // needs. A level further down than the ring holds gives the search up.
+    // A pairing of old line i with new line y, less than band away, changes
+    // a level s less than 2 band below the longest: the levels above s end
+    // at distinct new lines beyond y, each made at an old line up to i and
+    // so below i + band. So the ring never wraps onto a level in use.
     int32_t levels = 1;
     while (levels < 4 * band) levels *= 2;
     books.end_ring = table<int32_t>(static_cast<uint64_t>(levels));
@@ -358,9 +374,8 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
       below = s;
       if (books.chain.pos[s] > y) {
         int32_t replaced_pos = books.chain.pos[s];
-        // A level below the ring's gives a search in a band up (end_mask is
-        // all ones without a band).
-        if (static_cast<uint32_t>(k - s) > static_cast<uint32_t>(books.end_mask)) return -1;
+        // The ring holds level s (end_mask is all ones without a band).
+        assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.end_mask));
         unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
         int32_t added = append_candidate(search, books, k, i, y, pred);
         int32_t replaced = ends[s];  // read after a compaction may renumber it
@@ -380,6 +395,34 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
                         const int32_t* class_list, int32_t new_count) {
   return find_candidates_within(search, old_classes, old_count, class_list, new_count,
                                 UINT64_MAX, 0);
+}
+
+bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k) {
+  const int32_t count = search.candidate_count;
+  if (count < 1 || k < 0 || search.chain_ends[0] != 0) return false;
+  const candidate sentinel = candidate_at(search, 0);
+  if (sentinel.old_pos != 0 || sentinel.new_pos != 0 || sentinel.prev != 0) return false;
+  // Element c: the records on the chain that record c ends, the sentinel's
+  // left out.
+  std::vector<int32_t> length(static_cast<size_t>(count), 0);
+  int32_t last_old = 0;
+  for (int32_t c = 1; c < count; ++c) {
+    const candidate record = candidate_at(search, c);
+    if (record.prev < 0 || record.prev >= c || record.old_pos < last_old) return false;
+    const candidate before = candidate_at(search, record.prev);
+    if (before.old_pos >= record.old_pos || before.new_pos >= record.new_pos) return false;
+    length[static_cast<size_t>(c)] = length[static_cast<size_t>(record.prev)] + 1;
+    last_old = record.old_pos;
+  }
+  int32_t last_new = 0;
+  for (int32_t p = std::max(from, 1); p <= k; ++p) {
+    const int32_t end = search.chain_ends[p];
+    if (end <= 0 || end >= count || length[static_cast<size_t>(end)] != p) return false;
+    const int32_t new_pos = candidate_at(search, end).new_pos;
+    if (new_pos <= last_new) return false;
+    last_new = new_pos;
+  }
+  return true;
 }
 
 void allocate_match_vector(match_result& result) {

@@ -67,6 +67,9 @@ void start_candidate_search(candidate_search& search, int32_t old_count);
 // record's; returns the new record's index.
 int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev);
 
+// Room for count records in all, so that appending up to them takes no more.
+void reserve_candidates(candidate_search& search, int32_t count);
+
 // Sets the old line of record c to old_pos, as the next record in order:
 // the records of its block before it are set, and no later one. A far one
 // is added to far (holding far_count records).
@@ -117,6 +120,15 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
                                const int32_t* class_list, int32_t new_count, uint64_t step_limit,
                                int32_t band);
+
+// Whether the records and the chains hold together as the searches leave
+// them: record 0 is the sentinel; records lie in the order of their old
+// lines; each record's prev lies before it, at a lower old and a lower new
+// line; the chain from chain_ends[p] is p records long before the sentinel
+// for p = from..k, and those chain ends' new lines rise with p (the search
+// by rows keeps level k alone: from = k). It reads every record once; the
+// random tests call it, and debug builds after each search.
+bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k);
 
 // Allocates result.match_vector (line_count[0] + 2 elements).
 void allocate_match_vector(match_result& result);

@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "engine/candidate_compaction.h"
+#include "engine/chain_rows.h"
 #include "engine/engine_test_files.h"
 #include "engine/equivalence.h"
 #include "engine/line_table.h"
 
 namespace {
 
-class candidates_test : public engine_test {
+class Candidates : public engine_test {
  protected:
   // Loads the pair and runs the search with its allocations and releases;
   // returns k.
@@ -41,14 +42,14 @@ class candidates_test : public engine_test {
   candidate_search candidates;
 };
 
-TEST_F(candidates_test, WorkedExample) {
+TEST_F(Candidates, WorkedExample) {
   int32_t k = search({"a", "b", "c", "a", "b", "b", "a"}, {"c", "b", "a", "b", "a", "c"});
   EXPECT_EQ(k, 4);
   EXPECT_EQ(matches(), (std::vector<int32_t>{0, 0, 1, 3, 4, 0, 5}));
   EXPECT_EQ(candidates.candidate_count, 12);
 }
 
-TEST_F(candidates_test, LaterChainEndReplacesEarlierOne) {
+TEST_F(Candidates, LaterChainEndReplacesEarlierOne) {
   int32_t k = search({"x", "a", "b", "c", "y"}, {"x", "b", "a", "c", "y"});
   EXPECT_EQ(classes.prefix_len, 1);
   EXPECT_EQ(classes.suffix_len, 2);
@@ -56,19 +57,19 @@ TEST_F(candidates_test, LaterChainEndReplacesEarlierOne) {
   EXPECT_EQ(matches(), (std::vector<int32_t>{1, 0, 2, 4, 5}));
 }
 
-TEST_F(candidates_test, NoCommonLinesKeepsPrefixAndSuffix) {
+TEST_F(Candidates, NoCommonLinesKeepsPrefixAndSuffix) {
   int32_t k = search({"s", "a", "b", "e"}, {"s", "c", "d", "x", "e"});
   EXPECT_EQ(k, 0);
   EXPECT_EQ(matches(), (std::vector<int32_t>{1, 0, 0, 5}));
 }
 
-TEST_F(candidates_test, EqualFilesPairEveryLine) {
+TEST_F(Candidates, EqualFilesPairEveryLine) {
   int32_t k = search({"a", "b", "a"}, {"a", "b", "a"});
   EXPECT_EQ(k, 0);
   EXPECT_EQ(matches(), (std::vector<int32_t>{1, 2, 3}));
 }
 
-TEST_F(candidates_test, EmptyOldFile) {
+TEST_F(Candidates, EmptyOldFile) {
   int32_t k = search({}, {"a", "b"});
   EXPECT_EQ(k, 0);
   EXPECT_EQ(result.line_count[0], 0);
@@ -142,8 +143,48 @@ std::vector<std::string> random_lines(std::mt19937& rng, int alphabet, int most)
   return lines;
 }
 
-class same_chains_test : public candidates_test {
+class SameChains : public Candidates {
  protected:
+  // The search by rows, whole and within bands, against the written-out
+  // search's longest chain: the rows kept at one level and at several, a
+  // band that holds the chain just, and bands one line too narrow on either
+  // side, which give up, and the band the chain they found tells.
+  void expect_same_chain_by_rows(const reference_search& reference, int32_t k,
+                                 const line_classes& classes) {
+    std::vector<std::pair<int32_t, int32_t>> expected;
+    for (int32_t r = reference.ends[k]; reference.records[r].new_pos != 0;
+         r = reference.records[r].prev)
+      expected.emplace_back(reference.records[r].old_pos, reference.records[r].new_pos);
+    const int32_t old_count = classes.sorted_count[0];
+    const int32_t new_count = classes.sorted_count[1];
+    const diagonal_band just = band_holding(old_count, new_count, k);
+    for (const int32_t factor : {old_count + 1, 5, 2}) {
+      const row_levels levels = row_levels_by_factor(old_count, factor);
+      for (const diagonal_band band : {whole_band(old_count, new_count), just,
+                                       diagonal_band{just.low + 1, just.high},
+                                       diagonal_band{just.low, just.high - 1}}) {
+        SCOPED_TRACE(testing::Message() << "band " << band.low << ".." << band.high
+                                        << ", rows kept by a factor of " << factor);
+        int32_t band_chain = 0;
+        candidate_search rows;
+        start_candidate_search(rows, old_count);
+        int32_t found = find_chain_by_rows(rows, classes.old_line_class.data(), old_count,
+                                           classes.new_class_list.data(), new_count, levels,
+                                           band, &band_chain);
+        if (found < 0) {
+          EXPECT_TRUE(band.low > just.low || band.high < just.high);
+          found = find_chain_by_rows(rows, classes.old_line_class.data(), old_count,
+                                     classes.new_class_list.data(), new_count, levels,
+                                     band_holding(old_count, new_count, band_chain),
+                                     &band_chain);
+        }
+        ASSERT_EQ(found, k);
+        EXPECT_TRUE(candidates_hold_together(rows, k, k));
+        EXPECT_EQ(chain_at(rows, k), expected);
+      }
+    }
+  }
+
   // Runs the search and the one written out on the pair and expects the same
   // k and, at every level, the same chain. Returns the records the written
   // out search made and the ones the search kept.
@@ -157,10 +198,13 @@ class same_chains_test : public candidates_test {
     const int32_t* class_list = classes.new_class_list.data();
     reference_search reference;
     int32_t expected_k = reference.run(old_class, old_count, class_list);
+    // Before the search, which keeps its books over the old lines' classes.
+    expect_same_chain_by_rows(reference, expected_k, classes);
     candidate_search search;
     start_candidate_search(search, old_count);
     int32_t k = find_candidates(search, old_class, old_count, class_list, classes.sorted_count[1]);
     EXPECT_EQ(k, expected_k);
+    EXPECT_TRUE(candidates_hold_together(search, 1, k));
     // Chains share their beginnings, so each record is checked once: a
     // record found to stand for a reference record ends the walk down.
     std::vector<int32_t> stands_for(search.candidate_count, -1);
@@ -183,7 +227,7 @@ class same_chains_test : public candidates_test {
   }
 };
 
-TEST_F(same_chains_test, SameChainsAsTheSearchWrittenOut) {
+TEST_F(SameChains, SameChainsAsTheSearchWrittenOut) {
   std::mt19937 rng(4711);
   for (int round = 0; round < 300; ++round) {
     auto old_lines = random_lines(rng, 2 + round % 6, 60);
@@ -196,7 +240,7 @@ TEST_F(same_chains_test, SameChainsAsTheSearchWrittenOut) {
 // Lines drawn from a few values, as in logs and tables: the records that no
 // chain reaches any more pile up and are dropped while the search runs,
 // which must leave every chain as it was.
-TEST_F(same_chains_test, ManyRepeatsKeepTheSameChains) {
+TEST_F(SameChains, ManyRepeatsKeepTheSameChains) {
   struct pair_shape {
     int lines;     // per file
     int distinct;  // values the lines are drawn from
@@ -229,7 +273,7 @@ TEST_F(same_chains_test, ManyRepeatsKeepTheSameChains) {
 // chain, and leaves the old lines' classes as they were for a search after
 // it. Pairs much alike, with a band wider than the lines they leave
 // unpaired, must not be given up.
-TEST_F(candidates_test, BandFindsTheSameLongestChainOrGivesUp) {
+TEST_F(Candidates, BandFindsTheSameLongestChainOrGivesUp) {
   std::mt19937 rng(8192);
   int found_in_band = 0;
   for (int round = 0; round < 120; ++round) {
@@ -283,7 +327,7 @@ TEST_F(candidates_test, BandFindsTheSameLongestChainOrGivesUp) {
 // nothing: a record too far beyond its block's first keeps its old line
 // aside, through compactions that move it into another block, where it may
 // be far, or no longer.
-TEST(candidate_records_test, OldLinesFarApartReadBackThroughCompactions) {
+TEST(CandidateRecords, OldLinesFarApartReadBackThroughCompactions) {
   struct stretch {
     int32_t records;
     int32_t every;  // a jump of 70,000 old lines after every so many records
@@ -320,7 +364,7 @@ TEST(candidate_records_test, OldLinesFarApartReadBackThroughCompactions) {
   EXPECT_GT(search.far_count, 0);
 }
 
-TEST(search_candidates_test, FindsSmallestPositionNotBelow) {
+TEST(SearchCandidates, FindsSmallestPositionNotBelow) {
   int32_t pos[5] = {0, 2, 5, 9, -1};  // chain ends at new lines 2, 5, 9
   int32_t sample[1] = {0};
   const chain_positions end_pos{pos, sample};
@@ -335,7 +379,7 @@ TEST(search_candidates_test, FindsSmallestPositionNotBelow) {
   EXPECT_EQ(search_candidates(end_pos, 0, 1), 1);  // only the sentinel
 }
 
-TEST(search_candidates_test, AcrossSampledLevels) {
+TEST(SearchCandidates, AcrossSampledLevels) {
   // Levels 0..1000 end at new lines 0, 3, 6, ...
   const int32_t k = 1000;
   std::vector<int32_t> pos(k + 1), sample(k / 64 + 1);
@@ -345,7 +389,7 @@ TEST(search_candidates_test, AcrossSampledLevels) {
     ASSERT_EQ(search_candidates(chain, k, y), (y + 2) / 3) << y;
 }
 
-TEST(search_candidates_test, AboveAFloorAgreesWithTheWholeSearch) {
+TEST(SearchCandidates, AboveAFloorAgreesWithTheWholeSearch) {
   std::mt19937 rng(99);
   for (int round = 0; round < 200; ++round) {
     const int32_t k = 1 + round * 7;

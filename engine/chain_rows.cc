@@ -78,14 +78,14 @@ int32_t large_index(const class_bits& bits, int32_t start, int32_t end) {
   return end - start >= kLargeClass ? bits.large_at[start >> 6] : -1;
 }
 
-// Row i into to, from row i - 1 in from; they may be the same. A row's bits
-// are clear at its rises: the matching lines where the length has not yet
-// risen are added in, so that each rise moves down to the lowest of them
-// below it by one carry, or a rise is gained at the top. Carries run up
-// only, so the first words words of a row follow from those of the row
-// before alone.
+// Row i into to, from row i - 1 in from; they may be the same, and both
+// hold the row's words from word first on. A row's bits are clear at its
+// rises: the matching lines where the length has not yet risen are added
+// in, so that each rise moves down to the lowest of them below it by one
+// carry, or a rise is gained at the top. Carries run up only, so the first
+// words words of a row follow from those of the row before alone.
 void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const uint64_t* from,
-                 uint64_t* to, int32_t words) {
+                 uint64_t* to, int32_t words, int32_t first) {
   const int32_t start = old_classes[i];
   if (start == 0) {  // a line no new line matches leaves the row as it was
     if (from != to) memcpy(to, from, static_cast<size_t>(words) * sizeof(uint64_t));
@@ -94,11 +94,12 @@ void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const 
   const int32_t end = class_end(bits.ranges, start);
   const int32_t large = large_index(bits, start, end);
   if (large >= 0) {
-    next_bit_row(from, bits.large.data() + static_cast<uint64_t>(large) * bits.words, to, words);
+    next_bit_row(from, bits.large.data() + static_cast<uint64_t>(large) * bits.words + first, to,
+                 words);
     return;
   }
   set_class_bits(bits.class_list, start, end, bits.scratch.data());
-  next_bit_row(from, bits.scratch.data(), to, words);
+  next_bit_row(from, bits.scratch.data() + first, to, words);
   clear_class_bits(bits.class_list, start, end, bits.scratch.data());
 }
 
@@ -135,22 +136,48 @@ bool class_matches_between(const class_bits& bits, const int32_t* old_classes, i
   return false;
 }
 
-// The highest rise of row at a bit at or below p, or -1.
-int32_t last_rise_up_to(const uint64_t* row, int32_t p) {
-  if (p < 0) return -1;
-  uint64_t rises = ~row[p >> 6] & bits_up_to(p);
-  for (int32_t w = p >> 6;;) {
-    if (rises != 0) return w * 64 + std::bit_width(rises) - 1;
+// The words of row r that the rows hold: words of them from word
+// window_start(r) on. Below those a row no longer changes, as no pairing is
+// looked for there; above them it has no rise yet. The start never falls
+// and rises by one word at most from one row to the next.
+struct row_window {
+  int32_t diag_low;     // the band's lowest diagonal
+  int32_t words;        // a row's
+  int32_t total_words;  // the whole row's
+};
+
+int32_t window_start(const row_window& window, int32_t r) {
+  const int64_t bit = int64_t{r} + window.diag_low - 1;  // new line r + diag_low
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(bit >> 6, 0, window.total_words - window.words));
+}
+
+// The highest rise at or below bit p of a row held from word first on in
+// words words, or -1 where it holds none: above the row's words it has no
+// rise.
+int32_t last_rise_up_to(const uint64_t* row, int32_t first, int32_t words, int32_t p) {
+  if (p < first * 64) return -1;
+  int32_t w = (p >> 6) - first;
+  uint64_t rises = w < words ? ~row[w] & bits_up_to(p) : ~row[w = words - 1];
+  for (;;) {
+    if (rises != 0) return (first + w) * 64 + std::bit_width(rises) - 1;
     if (--w < 0) return -1;
     rises = ~row[w];
   }
 }
 
-// The rises of row at bits 0..p.
+// The rises of a whole row at bits 0..p.
 int32_t rises_up_to(const uint64_t* row, int32_t p) {
   int32_t rises = 0;
   for (int32_t w = 0; w <= p >> 6 && p >= 0; ++w)
     rises += std::popcount(~row[w] & (w == p >> 6 ? bits_up_to(p) : ~uint64_t{0}));
+  return rises;
+}
+
+// The rises of the row's words.
+int32_t rises_in(const uint64_t* row, int32_t words) {
+  int32_t rises = 0;
+  for (int32_t w = 0; w < words; ++w) rises += std::popcount(~row[w]);
   return rises;
 }
 
@@ -164,6 +191,7 @@ struct row_store {
   const int32_t* old_classes;
   int32_t old_count;
   row_levels levels;
+  row_window window;
   // The rows of every level in one table, so that they take one mapping,
   // and after them the row not kept while a block is recomputed.
   table<uint64_t> rows;
@@ -172,55 +200,77 @@ struct row_store {
   uint64_t* scratch;
 };
 
-uint64_t row_offset(const class_bits& bits, int64_t index) {
-  return static_cast<uint64_t>(index) * static_cast<uint64_t>(bits.words);
+uint64_t row_offset(const row_store& store, int64_t index) {
+  return static_cast<uint64_t>(index) * static_cast<uint64_t>(store.window.words);
+}
+
+// The words of row r that hold bits below bit (words_below * 64).
+int32_t words_wanted(const row_store& store, int32_t r, int32_t words_below) {
+  return std::clamp(words_below - window_start(store.window, r), 0, store.window.words);
+}
+
+// Row r into to, its first words words, from row r - 1 in from (which may
+// be to): where the window moves up a word, the row's words move down one.
+void advance_window(row_store& store, int32_t r, const uint64_t* from, uint64_t* to,
+                    int32_t words) {
+  if (words <= 0) return;
+  const int32_t first = window_start(store.window, r);
+  if (first != window_start(store.window, r - 1)) {
+    const int32_t moved = std::min(words, store.window.words - 1);
+    memmove(to, from + 1, static_cast<size_t>(moved) * sizeof(uint64_t));
+    if (moved < words) to[moved] = ~uint64_t{0};  // no rise yet
+    from = to;
+  }
+  advance_row(store.bits, store.old_classes, r, from, to, words, first);
 }
 
 // Level l's rows from row first on, from that row in from, each of its
-// first words words.
+// words below bit (words_below * 64).
 void recompute_block(row_store& store, int32_t l, int32_t first, const uint64_t* from,
-                     int32_t words) {
+                     int32_t words_below) {
   const int32_t step = store.levels.step[l];
   const int32_t last = std::min<int64_t>(int64_t{first} + store.levels.step[l - 1] - 1,
                                          store.old_count);
   uint64_t* level = store.kept[l];
-  memcpy(level, from, static_cast<size_t>(words) * sizeof(uint64_t));
+  memcpy(level, from,
+         static_cast<size_t>(words_wanted(store, first, words_below)) * sizeof(uint64_t));
   for (int32_t r = first + 1; r <= last; ++r) {
-    uint64_t* to = (r - first) % step == 0 ? level + row_offset(store.bits, (r - first) / step)
-                                           : store.scratch;
-    advance_row(store.bits, store.old_classes, r, from, to, words);
+    uint64_t* to =
+        (r - first) % step == 0 ? level + row_offset(store, (r - first) / step) : store.scratch;
+    advance_window(store, r, from, to, words_wanted(store, r, words_below));
     from = to;
   }
   store.first[l] = first;
 }
 
-// Row r, good in its first words words: no later call asks for a later row
-// or more words.
-const uint64_t* row_at(row_store& store, int32_t r, int32_t words) {
+// Row r, good below bit (words_below * 64): no later call asks for a later
+// row or more words.
+const uint64_t* row_at(row_store& store, int32_t r, int32_t words_below) {
   const row_levels& levels = store.levels;
-  const uint64_t* row = store.kept[0] + row_offset(store.bits, r / levels.step[0]);
+  const uint64_t* row = store.kept[0] + row_offset(store, r / levels.step[0]);
   for (int32_t l = 1; l < levels.count; ++l) {
     const int32_t first = r - r % levels.step[l - 1];
-    if (store.first[l] != first) recompute_block(store, l, first, row, words);
-    row = store.kept[l] + row_offset(store.bits, (r - first) / levels.step[l]);
+    if (store.first[l] != first) recompute_block(store, l, first, row, words_below);
+    row = store.kept[l] + row_offset(store, (r - first) / levels.step[l]);
   }
   return row;
 }
 
 // The forward pass: rows 1..old_count from row 0, which has no rise, level
-// 0's rows kept; returns the last row.
-table<uint64_t> forward_rows(row_store& store) {
-  const int32_t words = store.bits.words;
-  const uint64_t row_size = static_cast<uint64_t>(words);
+// 0's rows kept; returns the last row, and adds to *frozen the rises of the
+// words left below the window on the way.
+table<uint64_t> forward_rows(row_store& store, int32_t* frozen) {
+  const int32_t words = store.window.words;
+  const size_t row_bytes = static_cast<size_t>(words) * sizeof(uint64_t);
   const int32_t step = store.levels.step[0];
-  table<uint64_t> row(row_size);
-  memset(row.data(), 0xff, row_size * sizeof(uint64_t));
-  memcpy(store.kept[0], row.data(), row_size * sizeof(uint64_t));
+  table<uint64_t> row(static_cast<uint64_t>(words));
+  memset(row.data(), 0xff, row_bytes);
+  memcpy(store.kept[0], row.data(), row_bytes);
   for (int32_t i = 1; i <= store.old_count; ++i) {
-    advance_row(store.bits, store.old_classes, i, row.data(), row.data(), words);
-    if (i % step == 0)
-      memcpy(store.kept[0] + row_offset(store.bits, i / step), row.data(),
-             row_size * sizeof(uint64_t));
+    if (window_start(store.window, i) != window_start(store.window, i - 1))
+      *frozen += std::popcount(~row[0]);
+    advance_window(store, i, row.data(), row.data(), words);
+    if (i % step == 0) memcpy(store.kept[0] + row_offset(store, i / step), row.data(), row_bytes);
   }
   return row;
 }
@@ -231,22 +281,47 @@ int32_t level_rows(const row_levels& levels, int32_t old_count, int32_t l) {
 }
 
 row_store open_row_store(class_bits& bits, const int32_t* old_classes, int32_t old_count,
-                         const row_levels& levels) {
-  row_store store{bits, old_classes, old_count, levels, {}, {}, {}, nullptr};
+                         const row_levels& levels, const row_window& window) {
+  row_store store{bits, old_classes, old_count, levels, window, {}, {}, {}, nullptr};
   int64_t rows = 1;
   for (int32_t l = 0; l < levels.count; ++l) rows += level_rows(levels, old_count, l);
-  store.rows = table<uint64_t>(row_offset(bits, rows));
+  store.rows = table<uint64_t>(row_offset(store, rows));
   int64_t at = 0;
   for (int32_t l = 0; l < levels.count; ++l) {
-    store.kept[l] = store.rows.data() + row_offset(bits, at);
+    store.kept[l] = store.rows.data() + row_offset(store, at);
     store.first[l] = -1;
     at += level_rows(levels, old_count, l);
   }
-  store.scratch = store.rows.data() + row_offset(bits, at);
+  store.scratch = store.rows.data() + row_offset(store, at);
   return store;
 }
 
+// Whether band holds every chain of at least chain pairings.
+bool band_holds(const diagonal_band& band, int32_t old_count, int32_t new_count, int32_t chain) {
+  const diagonal_band needed = band_holding(old_count, new_count, chain);
+  return band.low <= needed.low && band.high >= needed.high;
+}
+
 }  // namespace
+
+diagonal_band whole_band(int32_t old_count, int32_t new_count) {
+  return diagonal_band{-old_count, new_count};
+}
+
+diagonal_band band_holding(int32_t old_count, int32_t new_count, int32_t chain) {
+  // |d| + |shift - d| is |shift| between 0 and shift, and grows by 2 a
+  // diagonal beyond.
+  const int32_t shift = new_count - old_count;
+  const int32_t beyond = std::min(old_count, new_count) - chain;  // (unpaired - |shift|) / 2
+  return diagonal_band{std::min(0, shift) - beyond, std::max(0, shift) + beyond};
+}
+
+int32_t band_row_words(const diagonal_band& band, int32_t new_count) {
+  // A row's window starts at most 63 bits below the band's lowest line, and
+  // reaches one line past its highest, which the way back may read.
+  const int64_t words = (int64_t{band.high} - band.low + 64) / 64 + 1;
+  return static_cast<int32_t>(std::min<int64_t>(words, words_per_row(new_count)));
+}
 
 row_levels row_levels_by_factor(int32_t old_count, int32_t factor) {
   row_levels levels;
@@ -267,11 +342,11 @@ row_levels row_levels_by_factor(int32_t old_count, int32_t factor) {
   return levels;
 }
 
-uint64_t row_level_memory(const row_levels& levels, int32_t old_count, int32_t new_count) {
+uint64_t row_level_memory(const row_levels& levels, int32_t old_count, int32_t row_words) {
   uint64_t rows = 1;  // the row not kept, while a block is recomputed
   for (int32_t l = 0; l < levels.count; ++l)
     rows += static_cast<uint64_t>(level_rows(levels, old_count, l));
-  return rows * static_cast<uint64_t>(words_per_row(new_count)) * sizeof(uint64_t);
+  return rows * static_cast<uint64_t>(row_words) * sizeof(uint64_t);
 }
 
 namespace {
@@ -285,7 +360,7 @@ int64_t capped_power(int64_t factor, int32_t count) {
 
 }  // namespace
 
-row_levels choose_row_levels(int32_t old_count, int32_t new_count, uint64_t memory) {
+row_levels choose_row_levels(int32_t old_count, int32_t row_words, uint64_t memory) {
   for (int32_t count = 1; count <= kMostRowLevels; ++count) {
     // The least factor whose count-th power exceeds old_count, so that
     // count levels reach every row.
@@ -293,15 +368,15 @@ row_levels choose_row_levels(int32_t old_count, int32_t new_count, uint64_t memo
         2, static_cast<int64_t>(std::pow(static_cast<double>(old_count), 1.0 / count)) - 1);
     while (capped_power(factor, count) <= old_count) ++factor;
     const row_levels levels = row_levels_by_factor(old_count, static_cast<int32_t>(factor));
-    if (levels.count <= count && row_level_memory(levels, old_count, new_count) <= memory)
+    if (levels.count <= count && row_level_memory(levels, old_count, row_words) <= memory)
       return levels;
   }
   return row_levels{};
 }
 
-uint64_t row_word_steps(const row_levels& levels, int32_t old_count, int32_t new_count) {
+uint64_t row_word_steps(const row_levels& levels, int32_t old_count, int32_t row_words) {
   return static_cast<uint64_t>(levels.count) * static_cast<uint64_t>(old_count) *
-         static_cast<uint64_t>(words_per_row(new_count));
+         static_cast<uint64_t>(row_words);
 }
 
 int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
@@ -312,26 +387,46 @@ int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
   table<uint64_t> row(static_cast<uint64_t>(words));
   memset(row.data(), 0xff, static_cast<size_t>(words) * sizeof(uint64_t));
   for (int32_t i = 1; i <= old_lines; ++i)
-    advance_row(bits, old_classes, i, row.data(), row.data(), words);
+    advance_row(bits, old_classes, i, row.data(), row.data(), words, 0);
   return rises_up_to(row.data(), new_lines - 1);
 }
 
-int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
-                           int32_t old_count, const int32_t* class_list, int32_t new_count,
-                           const row_levels& levels) {
-  class_bits bits = make_class_bits(class_list, new_count);
-  row_store store = open_row_store(bits, old_classes, old_count, levels);
-  table<uint64_t> row = forward_rows(store);
-  const int32_t top = last_rise_up_to(row.data(), new_count - 1);
-  const int32_t k = rises_up_to(row.data(), top);
-  row.reset();
+namespace {
 
-  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
-  search.chain_ends[k] = k;
-  if (k == 0) return 0;
-  // The chain is found from its end; the records go in from its start.
-  table<int32_t> chain_old(static_cast<uint64_t>(k) + 1);
-  table<int32_t> chain_new(static_cast<uint64_t>(k) + 1);
+// The chain read back, as the old lines and the new lines it pairs, a bit
+// for each line (bit j - 1 for line j): both rise along the chain, so the
+// s-th old line set pairs with the s-th new line set. Bits take far less
+// than the lines' numbers on a long chain, when the rows are still held.
+struct chain_read {
+  table<uint64_t> old_lines;
+  table<uint64_t> new_lines;
+};
+
+table<uint64_t> clear_bits(int32_t lines) {
+  const uint64_t words = static_cast<uint64_t>(lines) / 64 + 1;
+  table<uint64_t> bits(words);
+  memset(bits.data(), 0, words * sizeof(uint64_t));
+  return bits;
+}
+
+void set_line(table<uint64_t>& bits, int32_t line) {
+  bits[static_cast<uint64_t>(line - 1) >> 6] |= uint64_t{1} << ((line - 1) & 63);
+}
+
+// The line of the next bit set in bits from word *w on, which it moves past.
+int32_t next_line(const table<uint64_t>& bits, uint64_t* w, uint64_t* rest) {
+  while (*rest == 0) *rest = bits[++*w];
+  const int32_t line = static_cast<int32_t>(*w * 64) + std::countr_zero(*rest) + 1;
+  *rest &= *rest - 1;
+  return line;
+}
+
+// The way back: the chain that ends at new line top + 1 after the last row,
+// k pairings long.
+chain_read read_chain_back(row_store& store, int32_t top, int32_t k) {
+  const int32_t* old_classes = store.old_classes;
+  const int32_t words = store.window.words;
+  chain_read chain{clear_bits(store.old_count), clear_bits(store.bits.words * 64)};
   // Level s ends after old line i at new line p + 1, the row's s-th rise.
   // Its record was made at the first old line whose row has as many rises
   // up to there, and the record before it is level s - 1's end after the
@@ -341,23 +436,68 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
   // bit p in the step from one to the other: where row i - 1 has no rise
   // from its last one at or below p (at bit z) up to p, and line i matches
   // some new line in between, the lowest of which gains a rise that the
-  // carry takes from above p.
-  int32_t i = old_count;
+  // carry takes from above p. Within a band that holds the chain, the rows
+  // agree with the whole rows at every bit read here, and so do the matches
+  // that decide it, which are looked for among all the class's lines.
+  int32_t i = store.old_count;
   int32_t p = top;
   for (int32_t s = k; s >= 1; --s) {
     int32_t z = -1;  // the last rise of row i - 1 at or below p
     for (; i > 1; --i) {
-      z = last_rise_up_to(row_at(store, i - 1, (p >> 6) + 1), p);
-      if (class_matches_between(bits, old_classes, i, z, p)) break;
+      const uint64_t* row = row_at(store, i - 1, (p >> 6) + 1);
+      z = last_rise_up_to(row, window_start(store.window, i - 1), words, p);
+      if (class_matches_between(store.bits, old_classes, i, z, p)) break;
     }
-    chain_old[s] = i;
-    chain_new[s] = p + 1;
+    set_line(chain.old_lines, i);
+    set_line(chain.new_lines, p + 1);
     if (s > 1) {
       // Row i - 1 has no rise at p, as it has one less up to there.
       p = i > 1 ? z : -1;
       --i;
     }
   }
-  for (int32_t s = 1; s <= k; ++s) add_candidate(search, chain_old[s], chain_new[s], s - 1);
+  return chain;
+}
+
+// The chain within band by rows, read back where band holds every longest
+// chain; else none. *length is the band's longest chain either way.
+chain_read chain_within(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
+                        int32_t new_count, const row_levels& levels, const diagonal_band& band,
+                        int32_t* length) {
+  class_bits bits = make_class_bits(class_list, new_count);
+  const row_window window{band.low, band_row_words(band, new_count), words_per_row(new_count)};
+  row_store store = open_row_store(bits, old_classes, old_count, levels, window);
+  int32_t k = 0;  // the rises of the last row: those left below the window, and in it
+  table<uint64_t> row = forward_rows(store, &k);
+  k += rises_in(row.data(), window.words);
+  *length = k;
+  if (k == 0 || !band_holds(band, old_count, new_count, k)) return chain_read{};
+  const int32_t top =
+      last_rise_up_to(row.data(), window_start(window, old_count), window.words, new_count - 1);
+  row.reset();
+  return read_chain_back(store, top, k);
+}
+
+}  // namespace
+
+int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
+                           int32_t old_count, const int32_t* class_list, int32_t new_count,
+                           const row_levels& levels, const diagonal_band& band,
+                           int32_t* band_chain) {
+  int32_t k = 0;
+  // The rows are freed before the records are made.
+  const chain_read chain =
+      chain_within(old_classes, old_count, class_list, new_count, levels, band, &k);
+  *band_chain = k;
+  if (!band_holds(band, old_count, new_count, k)) return -1;
+  reserve_candidates(search, k + 1);
+  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
+  search.chain_ends[k] = k;
+  uint64_t old_word = 0, new_word = 0;
+  uint64_t old_rest = k > 0 ? chain.old_lines[0] : 0, new_rest = k > 0 ? chain.new_lines[0] : 0;
+  for (int32_t s = 1; s <= k; ++s) {
+    const int32_t old_pos = next_line(chain.old_lines, &old_word, &old_rest);
+    add_candidate(search, old_pos, next_line(chain.new_lines, &new_word, &new_rest), s - 1);
+  }
   return k;
 }

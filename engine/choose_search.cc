@@ -1,6 +1,7 @@
 #include "engine/choose_search.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,6 +19,19 @@ namespace {
 // dense), the run took 8.3 s of processor time for 6 to 10 x 10^9 row word
 // steps at four levels, about 1 ns each.
 constexpr uint64_t kWordsPerStep = 16;
+
+// The rows start within a band whose chains may leave twice as many lines
+// unpaired beyond the views' difference in length as the least the classes
+// show, and at least this many, as a band's first try. Where that is short
+// of the chain, the chain it finds tells the band that holds it.
+constexpr int64_t kLeastRowBandBeyond = 1024;
+
+// The rows' word steps as steps of the search by chain ends; UINT64_MAX
+// where they do not fit.
+uint64_t row_steps(const row_levels& levels, int32_t old_count, int32_t row_words) {
+  return levels.count == 0 ? UINT64_MAX
+                           : row_word_steps(levels, old_count, row_words) / kWordsPerStep;
+}
 
 }  // namespace
 
@@ -48,20 +62,33 @@ uint64_t row_memory_allowed(int32_t old_count, int32_t new_count) {
 
 namespace {
 
+// The pairs of matching lines within band, were they spread evenly.
+double pairs_within(const search_sizes& sizes, int64_t band) {
+  return static_cast<double>(sizes.matching_pairs) *
+         std::min(1.0, 2.0 * static_cast<double>(band) / std::max(sizes.new_count, 1));
+}
+
+// The widest band the search by chain ends is given.
+constexpr int64_t kMostChainBand = int64_t{1} << 22;
+
 // The band, where it may hold the chain; steps as in choose_search.
 void plan_band(const search_sizes& sizes, int32_t band, uint64_t row_steps, uint64_t whole_steps,
                search_plan& plan) {
+  // Files of lines mostly distinct with many changes: a band wide enough
+  // for twice the lines the classes leave unpaired, where its pairs are a
+  // small share of the whole search's steps.
+  const int64_t wide = std::min(2 * sizes.least_unpaired + 2, kMostChainBand);
+  if (wide > band && 4 * pairs_within(sizes, wide) <= static_cast<double>(whole_steps))
+    band = static_cast<int32_t>(wide);
   // A band leaves pairs out only where a view is longer, and holds the
   // chain only where it leaves fewer than band - 1 lines unpaired.
   if (std::max(sizes.old_count, sizes.new_count) <= band || sizes.least_unpaired >= band - 1)
     return;
   plan.band = band;
   plan.band_step_limit = row_steps < whole_steps ? row_steps : UINT64_MAX;
-  // The pairs of matching lines within the band, were they spread evenly:
-  // where those outnumber the rows' steps, a check on the first lines that
-  // costs a share of the rows' steps may spare the band.
-  const double band_pairs = static_cast<double>(sizes.matching_pairs) *
-                            std::min(1.0, 2.0 * band / std::max(sizes.new_count, 1));
+  // Where the pairs within the band outnumber the rows' steps, a check on
+  // the first lines that costs a share of the rows' steps may spare it.
+  const double band_pairs = pairs_within(sizes, band);
   const int64_t check_lines = std::min<int64_t>(sizes.old_count, 8 * int64_t{band});
   const uint64_t check_steps =
       static_cast<uint64_t>(check_lines * ((check_lines + band) / 64 + 1)) / kWordsPerStep;
@@ -69,20 +96,61 @@ void plan_band(const search_sizes& sizes, int32_t band, uint64_t row_steps, uint
     plan.band_check_lines = static_cast<int32_t>(check_lines);
 }
 
+// The rows within the first band of plan_rows, where they fit in memory and
+// take at most a quarter of the whole rows' words; returns their steps, or
+// UINT64_MAX with plan as it was.
+uint64_t plan_row_band(const search_sizes& sizes, uint64_t row_memory, int32_t whole_words,
+                       search_plan& plan) {
+  const int64_t beyond =
+      std::max(kLeastRowBandBeyond,
+               sizes.least_unpaired - std::abs(int64_t{sizes.new_count} - sizes.old_count));
+  const int64_t chain = std::min(sizes.old_count, sizes.new_count) - beyond;
+  if (chain <= 0) return UINT64_MAX;
+  const diagonal_band band =
+      band_holding(sizes.old_count, sizes.new_count, static_cast<int32_t>(chain));
+  const int32_t words = band_row_words(band, sizes.new_count);
+  const row_levels levels = choose_row_levels(sizes.old_count, words, row_memory);
+  if (levels.count == 0 || int64_t{4} * words > whole_words) return UINT64_MAX;
+  plan.rows = levels;
+  plan.row_band = band;
+  return row_steps(levels, sizes.old_count, words);
+}
+
 }  // namespace
 
 search_plan choose_search(const search_sizes& sizes, int32_t band, uint64_t row_memory) {
   search_plan plan;
-  plan.rows = choose_row_levels(sizes.old_count, sizes.new_count, row_memory);
+  plan.row_band = whole_band(sizes.old_count, sizes.new_count);
+  const int32_t whole_words = band_row_words(plan.row_band, sizes.new_count);
+  plan.rows = choose_row_levels(sizes.old_count, whole_words, row_memory);
   // Both in steps of the search by chain ends; the whole search's at most.
-  const uint64_t row_steps =
-      plan.rows.count == 0
-          ? UINT64_MAX
-          : row_word_steps(plan.rows, sizes.old_count, sizes.new_count) / kWordsPerStep;
+  const uint64_t whole_row_steps = row_steps(plan.rows, sizes.old_count, whole_words);
   const uint64_t whole_steps = sizes.matching_pairs + static_cast<uint64_t>(sizes.old_count);
-  plan_band(sizes, band, row_steps, whole_steps, plan);
-  plan.whole = whole_steps <= row_steps;
+  plan.whole = whole_steps <= whole_row_steps;
+  uint64_t first_row_steps = whole_row_steps;
+  if (!plan.whole) {
+    first_row_steps = std::min(first_row_steps, plan_row_band(sizes, row_memory, whole_words, plan));
+  }
+  plan_band(sizes, band, first_row_steps, whole_steps, plan);
   return plan;
+}
+
+search_plan widen_row_band(const search_sizes& sizes, int32_t chain, uint64_t row_memory) {
+  search_plan next;
+  next.row_band = band_holding(sizes.old_count, sizes.new_count, chain);
+  const int32_t words = band_row_words(next.row_band, sizes.new_count);
+  next.rows = choose_row_levels(sizes.old_count, words, row_memory);
+  const uint64_t band_steps = row_steps(next.rows, sizes.old_count, words);
+  const diagonal_band whole = whole_band(sizes.old_count, sizes.new_count);
+  const int32_t whole_words = band_row_words(whole, sizes.new_count);
+  const row_levels whole_rows = choose_row_levels(sizes.old_count, whole_words, row_memory);
+  const uint64_t whole_row_steps = row_steps(whole_rows, sizes.old_count, whole_words);
+  const uint64_t whole_steps = sizes.matching_pairs + static_cast<uint64_t>(sizes.old_count);
+  if (band_steps <= whole_steps && band_steps <= whole_row_steps) return next;
+  next.whole = whole_steps <= whole_row_steps;
+  next.rows = whole_rows;
+  next.row_band = whole;
+  return next;
 }
 
 bool band_may_hold(const search_plan& plan, const int32_t* old_classes, int32_t old_count,
@@ -96,11 +164,13 @@ bool band_may_hold(const search_plan& plan, const int32_t* old_classes, int32_t 
   return 2 * (int64_t{lines} - k) + (int64_t{new_count} - old_count) < plan.band - 1;
 }
 
-int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                           const int32_t* class_list, int32_t new_count, int32_t band) {
-  const search_plan plan =
-      choose_search(measure_search(old_classes, old_count, class_list, new_count), band,
-                    row_memory_allowed(old_count, new_count));
+namespace {
+
+int32_t search_by_plan(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                       const int32_t* class_list, int32_t new_count, int32_t band) {
+  const search_sizes sizes = measure_search(old_classes, old_count, class_list, new_count);
+  const uint64_t row_memory = row_memory_allowed(old_count, new_count);
+  const search_plan plan = choose_search(sizes, band, row_memory);
   // A search in a band leaves old_classes as they were.
   if (plan.band > 0 && band_may_hold(plan, old_classes, old_count, class_list, new_count)) {
     const int32_t k = find_candidates_within(search, old_classes, old_count, class_list,
@@ -109,5 +179,25 @@ int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32
     start_candidate_search(search, old_count);
   }
   if (plan.whole) return find_candidates(search, old_classes, old_count, class_list, new_count);
-  return find_chain_by_rows(search, old_classes, old_count, class_list, new_count, plan.rows);
+  int32_t chain = 0;
+  int32_t k = find_chain_by_rows(search, old_classes, old_count, class_list, new_count, plan.rows,
+                                 plan.row_band, &chain);
+  if (k >= 0) return k;
+  const search_plan wider = widen_row_band(sizes, chain, row_memory);
+  if (wider.whole) return find_candidates(search, old_classes, old_count, class_list, new_count);
+  k = find_chain_by_rows(search, old_classes, old_count, class_list, new_count, wider.rows,
+                         wider.row_band, &chain);
+  // The band holds every chain as long as the one found in the first, which
+  // lies in it, and so the longest.
+  assert(k >= 0);
+  return k;
+}
+
+}  // namespace
+
+int32_t find_longest_chain(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                           const int32_t* class_list, int32_t new_count, int32_t band) {
+  const int32_t k = search_by_plan(search, old_classes, old_count, class_list, new_count, band);
+  assert(candidates_hold_together(search, k, k));
+  return k;
 }

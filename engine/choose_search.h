@@ -7,7 +7,8 @@
 // holds it only where the files pair closely; the whole search by chain
 // ends (find_candidates), whose steps grow with the pairs of matching lines
 // at most; and the search by rows (find_chain_by_rows), whose word steps
-// grow with the product of the views' lengths, in memory bounded by rows
+// grow with the old view's length times the new view's, or times the width
+// of a band of diagonals that holds the chain, in memory bounded by rows
 // kept at several levels.
 #ifndef OVARN_ENGINE_CHOOSE_SEARCH_H_
 #define OVARN_ENGINE_CHOOSE_SEARCH_H_
@@ -17,8 +18,9 @@
 #include "engine/candidates.h"
 #include "engine/chain_rows.h"
 
-// The band find_longest_chain tries first where a view is longer: files
-// much alike pair within it.
+// The least band find_longest_chain tries first where a view is longer:
+// files much alike pair within it; files with many changes get a wider one
+// where its pairs are few.
 constexpr int32_t kChainBand = 8192;
 
 // What the choice weighs.
@@ -46,7 +48,8 @@ struct search_plan {
   // lines they may pair with in the band, found by rows; 0: none.
   int32_t band_check_lines = 0;
   bool whole = false;               // the whole search by chain ends next
-  row_levels rows;                  // else the rows, with these levels
+  row_levels rows;                  // else the rows, with these levels,
+  diagonal_band row_band{};         // within this band
 };
 
 // The memory the search by rows may take for its rows: 4 B a line of both
@@ -57,8 +60,16 @@ uint64_t row_memory_allowed(int32_t old_count, int32_t new_count);
 // The cheapest plan by estimate: a band only where it may hold the chain,
 // given up once it has taken as many steps as the rows would, and checked
 // on the views' first lines where it is expected to take more; then the
-// whole search where its most steps cost less than the rows, else the rows.
+// whole search where its most steps cost less than the whole rows, else
+// the rows: within a band of diagonals some times wider than the bound on
+// the unpaired lines needs, where that is well narrower than a whole row.
 search_plan choose_search(const search_sizes& sizes, int32_t band, uint64_t row_memory);
+
+// The plan after the rows within a band found a chain of chain pairings
+// and could not show it the longest: the rows within the band that holds
+// every chain as long (band_holding), where they cost least by estimate,
+// else the whole search by chain ends or the whole rows.
+search_plan widen_row_band(const search_sizes& sizes, int32_t chain, uint64_t row_memory);
 
 // Whether the search within plan.band may hold the chain, as far as the
 // first plan.band_check_lines old lines tell: those that no chain of them

@@ -11,12 +11,12 @@
 
 namespace {
 
-class choose_search_test : public engine_test {};
+class ChooseSearch : public engine_test {};
 
 // The pairs of matching lines as counted line by line, the bound on the
 // unpaired lines against what the longest chain leaves, and the check of a
 // band on the first lines against the search within the band.
-TEST_F(choose_search_test, MeasuresPairsAndAtLeastTheUnpairedLines) {
+TEST_F(ChooseSearch, MeasuresPairsAndAtLeastTheUnpairedLines) {
   std::mt19937 rng(2121);
   int ruled_out = 0;
   for (int round = 0; round < 40; ++round) {
@@ -70,7 +70,7 @@ TEST_F(choose_search_test, MeasuresPairsAndAtLeastTheUnpairedLines) {
 // A band only where it may hold the chain; the whole search where its most
 // steps cost less than the rows; the rows otherwise, or the whole search
 // where they do not fit.
-TEST(choose_search_plan_test, CheapestByEstimate) {
+TEST(ChooseSearchPlan, CheapestByEstimate) {
   struct shape {
     int32_t lines;  // a side
     uint64_t pairs;
@@ -83,7 +83,8 @@ TEST(choose_search_plan_test, CheapestByEstimate) {
                           {20000, 200000000, 9000, 8 << 20, false, false},
                           {5000, 10000000, 0, 8 << 20, false, false},
                           {5000, 10000, 0, 8 << 20, false, true},
-                          {20000, 200000000, 9000, 0, false, true}};
+                          {20000, 200000000, 9000, 0, false, true},
+                          {4000000, 80000000, 20000, 64 << 20, true, true}};
   for (const auto& s : shapes) {
     SCOPED_TRACE(testing::Message() << s.lines << " lines, " << s.pairs << " pairs, "
                                     << s.least_unpaired << " unpaired, memory " << s.memory);
@@ -93,6 +94,10 @@ TEST(choose_search_plan_test, CheapestByEstimate) {
     sizes.least_unpaired = s.least_unpaired;
     const search_plan plan = choose_search(sizes, kChainBand, s.memory);
     EXPECT_EQ(plan.band > 0, s.band);
+    // A band that holds the chain must hold the lines left unpaired.
+    if (plan.band > 0) {
+      EXPECT_GT(plan.band - 1, s.least_unpaired);
+    }
     EXPECT_EQ(plan.whole, s.whole);
     EXPECT_EQ(plan.rows.count > 0, s.memory > 0);
     // A band runs on past what the rows would take only where the rows

@@ -12,7 +12,7 @@
 
 namespace {
 
-using match_lines_test = engine_test;
+using MatchLines = engine_test;
 
 // Length of a longest common subsequence, by the plain table.
 size_t lcs_length(const std::vector<std::string>& a, const std::vector<std::string>& b) {
@@ -32,7 +32,7 @@ std::vector<std::string> random_lines(std::mt19937& rng, int alphabet) {
   return lines;
 }
 
-TEST_F(match_lines_test, PairsALongestCommonSubsequence) {
+TEST_F(MatchLines, PairsALongestCommonSubsequence) {
   std::mt19937 rng(20240613);
   for (int round = 0; round < 400; ++round) {
     int alphabet = 2 + round % 5;
@@ -55,7 +55,7 @@ TEST_F(match_lines_test, PairsALongestCommonSubsequence) {
   }
 }
 
-TEST_F(match_lines_test, LinesThatOnlyHashAlikeArePaired) {
+TEST_F(MatchLines, LinesThatOnlyHashAlikeArePaired) {
   // Sixteen NULs bring the shift back to 0, so both lines sum to 3.
   std::string padded = std::string(16, '\0') + "\x02";
   match_pair("a\n\x02\nz\n", "a\n" + padded + "\nz\n");
@@ -63,13 +63,13 @@ TEST_F(match_lines_test, LinesThatOnlyHashAlikeArePaired) {
   EXPECT_EQ(result.new_offsets[2], 2 + 18);
 }
 
-TEST_F(match_lines_test, BlankOptionsPairWhatVerificationAccepts) {
+TEST_F(MatchLines, BlankOptionsPairWhatVerificationAccepts) {
   set_modes(false, true, false);
   match_pair("x\na b\ny\n", "x\nab\n y\n");
   EXPECT_EQ(matches(), (std::vector<int32_t>{1, 2, 3}));
 }
 
-TEST_F(match_lines_test, FilesThatShrankSinceLoading) {
+TEST_F(MatchLines, FilesThatShrankSinceLoading) {
   struct shrink_case {
     const char* name;
     std::string old_now, new_now;
