@@ -1,5 +1,6 @@
 #include "engine/candidate_compaction.h"
 
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -17,21 +18,11 @@ struct kept_records {
   table<uint32_t> before;
 };
 
-// Counted in the word itself: the library's count is a call where the
-// processor's own instruction may not be assumed, and one is made for
-// every record kept.
-int32_t bits_set(uint64_t x) {
-  x -= (x >> 1) & 0x5555555555555555;
-  x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
-  x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0f;
-  return static_cast<int32_t>((x * 0x0101010101010101) >> 56);
-}
-
 // The new index of record c, which lies at or after word first.
 int32_t new_index(const kept_records& kept, int32_t c) {
   const int64_t w = (c >> 6) - kept.first;
   uint64_t earlier = kept.bits[w] & ((uint64_t{1} << (c & 63)) - 1);
-  return static_cast<int32_t>(kept.first * 64 + kept.before[w]) + bits_set(earlier);
+  return static_cast<int32_t>(kept.first * 64 + kept.before[w]) + std::popcount(earlier);
 }
 
 // Keeps record c if it lies at or after word first; the records before it
@@ -72,8 +63,7 @@ int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, i
   int32_t* ends = search.chain_ends.data();
   const int64_t first = from / 64;
   const uint64_t words = static_cast<uint64_t>(candidate_count / 64 + 1 - first);
-  kept_records kept{first, table<uint64_t>(words), table<uint32_t>(words)};
-  memset(kept.bits.data(), 0, words * sizeof(uint64_t));
+  kept_records kept{first, zeroed_table<uint64_t>(words), table<uint32_t>(words)};
   keep(kept, 0);  // the sentinel, which ends every chain
   for (int32_t p = 0; p <= k; ++p) keep(kept, ends[p]);
   keep(kept, *held);
@@ -82,7 +72,7 @@ int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, i
   uint32_t count = 0;
   for (uint64_t w = 0; w < words; ++w) {
     kept.before[w] = count;
-    count += static_cast<uint32_t>(bits_set(kept.bits[w]));
+    count += static_cast<uint32_t>(std::popcount(kept.bits[w]));
   }
   // The records before the first one dropped stay where they are, and so
   // do their prevs, which lie before them: on files much alike they are

@@ -51,16 +51,14 @@ class_bits make_class_bits(const int32_t* class_list, int32_t new_count) {
   bits.ranges = make_class_ranges(class_list, new_count);
   bits.words = words_per_row(new_count);
   const uint64_t words = static_cast<uint64_t>(bits.words);
-  bits.scratch = table<uint64_t>(words);
-  memset(bits.scratch.data(), 0, words * sizeof(uint64_t));
+  bits.scratch = zeroed_table<uint64_t>(words);
   bits.large_at = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
   for (int32_t g = 0; g <= new_count / 64 + 1; ++g) bits.large_at[g] = -1;
   uint64_t large_count = 0;
   for (int32_t start = 1; start <= new_count; start = class_end(bits.ranges, start))
     if (class_end(bits.ranges, start) - start >= kLargeClass) ++large_count;
   if (large_count == 0 || large_count * words > kMostClassMemory) return bits;
-  bits.large = table<uint64_t>(large_count * words);
-  memset(bits.large.data(), 0, large_count * words * sizeof(uint64_t));
+  bits.large = zeroed_table<uint64_t>(large_count * words);
   int32_t index = 0;
   for (int32_t start = 1, end; start <= new_count; start = end) {
     end = class_end(bits.ranges, start);
@@ -403,10 +401,7 @@ struct chain_read {
 };
 
 table<uint64_t> clear_bits(int32_t lines) {
-  const uint64_t words = static_cast<uint64_t>(lines) / 64 + 1;
-  table<uint64_t> bits(words);
-  memset(bits.data(), 0, words * sizeof(uint64_t));
-  return bits;
+  return zeroed_table<uint64_t>(static_cast<uint64_t>(lines) / 64 + 1);
 }
 
 void set_line(table<uint64_t>& bits, int32_t line) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
-#include <cstring>
 
 #include "base/table.h"
 #include "engine/class_ranges.h"
@@ -41,8 +40,7 @@ search_sizes measure_search(const int32_t* old_classes, int32_t old_count,
   sizes.old_count = old_count;
   sizes.new_count = new_count;
   // Old members by class start; element 0 counts the old lines of no class.
-  table<int32_t> old_members(static_cast<uint64_t>(new_count) + 2);
-  memset(old_members.data(), 0, (static_cast<uint64_t>(new_count) + 2) * sizeof(int32_t));
+  table<int32_t> old_members = zeroed_table<int32_t>(static_cast<uint64_t>(new_count) + 2);
   for (int32_t i = 1; i <= old_count; ++i) ++old_members[old_classes[i]];
   sizes.least_unpaired = old_members[0];
   const class_ranges ranges = make_class_ranges(class_list, new_count);
