@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/temp_dir.h"
+
 namespace {
 
 TEST(LastComponent, IsTheTextAfterTheLastMeaningfulSlash) {
@@ -25,24 +27,14 @@ TEST(LastComponent, IsTheTextAfterTheLastMeaningfulSlash) {
 // A directory under /tmp holding the entry "y", removed afterwards.
 class OpenOperand : public testing::Test {
  protected:
-  void SetUp() override {
-    char name[] = "/tmp/ovarnh_unit_XXXXXX";
-    ASSERT_NE(mkdtemp(name), nullptr);
-    dir_ = name;
-    std::FILE* f = std::fopen((dir_ + "/y").c_str(), "w");
-    std::fputs("inside\n", f);
-    std::fclose(f);
-  }
-  void TearDown() override {
-    unlink((dir_ + "/y").c_str());
-    rmdir(dir_.c_str());
-  }
+  void SetUp() override { write_file(scratch_ / "y", "inside\n"); }
   std::string first_line_of(line_window& w) {
     char buf[kLineLimit + 1];
     const std::size_t n = read_source_line(w.source, buf, kLineLimit);
     return std::string(buf, n);
   }
-  std::string dir_;
+  temp_dir scratch_;
+  const std::string dir_ = scratch_.path();
 };
 
 TEST_F(OpenOperand, DashIsStandardInput) {
