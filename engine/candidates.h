@@ -104,22 +104,36 @@ int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t
 int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
                         const int32_t* class_list, int32_t new_count);
 
-// find_candidates, given up when it is bound to take more than step_limit
-// steps (a line of a class looked at, or an old line): then it returns -1,
-// with search and old_classes of no further use.
+// The limits a search by chain ends runs within. With a band, old line i
+// pairs only with new lines less than band away from line i; kNoBand pairs
+// every line with every line of its class. The search is given up when it
+// is bound to take more than step_limit steps (a line of a class looked at,
+// or an old line); kNoStepLimit never gives it up for its steps.
+constexpr int32_t kNoBand = 0;
+constexpr uint64_t kNoStepLimit = UINT64_MAX;
+struct search_limits {
+  int32_t band = kNoBand;  // at least 1, or kNoBand
+  uint64_t step_limit = kNoStepLimit;
+};
+
+inline bool has_band(const search_limits& limits) { return limits.band != kNoBand; }
+
+// find_candidates within limits: given up past the step limit, and with a
+// band given up as well unless the chain it finds leaves fewer than
+// band - 1 lines of both views unpaired; given up, it returns -1, with
+// search and old_classes of no further use. A search in a band keeps its
+// books apart, in a ring of the levels near the longest, and leaves
+// old_classes as they were.
 //
-// With a band (> 0), old line i pairs only with new lines less than band
-// away from line i, and the search is given up as well unless the chain it
-// finds leaves fewer than band - 1 lines of both views unpaired. Then the
-// chain at level k is the one the whole search finds. A path of pairings
-// through a pair of lines band apart leaves at least 2 band - |S1 - S2|
-// lines unpaired, more than a longest chain leaves; so every pair of lines
-// that the whole search's chain at level k is built from, and every pair it
-// looks at to choose it (each next to such a chain), has the same longest
-// chain below it under the band as without.
+// A chain that the band holds is the one the whole search finds at level
+// k. A path of pairings through a pair of lines band apart leaves at least
+// 2 band - |S1 - S2| lines unpaired, more than a longest chain leaves; so
+// every pair of lines that the whole search's chain at level k is built
+// from, and every pair it looks at to choose it (each next to such a
+// chain), has the same longest chain below it under the band as without.
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                               const int32_t* class_list, int32_t new_count, uint64_t step_limit,
-                               int32_t band);
+                               const int32_t* class_list, int32_t new_count,
+                               const search_limits& limits);
 
 // Whether the records and the chains hold together as the searches leave
 // them: record 0 is the sentinel; records lie in the order of their old
