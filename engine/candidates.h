@@ -3,11 +3,13 @@
 //
 // For every length p the search keeps the chain of pairings of length p that
 // ends at the smallest new line found so far; chains are linked through the
-// candidates' predecessor indices. Records are appended, and what one says
-// never changes; while the search runs, those that no chain reaches any
-// more are dropped now and then and the rest moved down and renumbered in
-// their order (see candidate_compaction.h), so that the list stays within a
-// bound of what the chains can reach.
+// candidates' predecessor indices. Records are appended in the order of
+// their old lines. While the search runs, those that no chain reaches any
+// more are dropped now and then, and the rest moved down in their order and
+// renumbered, their prev and chain_ends rewritten to the new indices (see
+// candidate_compaction.h): the pairing a record holds stays, its index and
+// its prev's index do not. So the list stays within a bound of what the
+// chains can reach.
 #ifndef OVARN_ENGINE_CANDIDATES_H_
 #define OVARN_ENGINE_CANDIDATES_H_
 
@@ -125,12 +127,13 @@ inline bool has_band(const search_limits& limits) { return limits.band != kNoBan
 // books apart, in a ring of the levels near the longest, and leaves
 // old_classes as they were.
 //
-// A chain that the band holds is the one the whole search finds at level
-// k. A path of pairings through a pair of lines band apart leaves at least
-// 2 band - |S1 - S2| lines unpaired, more than a longest chain leaves; so
-// every pair of lines that the whole search's chain at level k is built
-// from, and every pair it looks at to choose it (each next to such a
-// chain), has the same longest chain below it under the band as without.
+// Why a chain found within the band is the whole search's at level k: a
+// chain through a pair of lines at distance d >= band leaves at least
+// 2 d - |S1 - S2| >= 2 band - |S1 - S2| lines unpaired, which is more than
+// band + 1 as the chain found leaves at least |S1 - S2|; and that chain
+// leaves fewer than band - 1. So no such chain is as long as the one found,
+// and the whole search's chain at level k and the pairs it looks at to
+// choose it (each on a chain of length k) lie within the band.
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
                                const int32_t* class_list, int32_t new_count,
                                const search_limits& limits);
