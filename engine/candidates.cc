@@ -128,6 +128,9 @@ int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t
 
 namespace {
 
+// The end_mask that keeps every level at its own element: no ring.
+constexpr int32_t kNoRing = -1;
+
 // The search's own bookkeeping, beside chain_ends. A class line that already
 // ends a chain changes nothing in the search: it would find its own chain
 // end, and the predecessor it picks up is never used, because every later
@@ -145,11 +148,11 @@ struct search_books {
   // run of a class without reading every cache line of it on the way.
   table<int32_t> member_sample;
   // Element p & end_mask: the class_list index of the line that ends level
-  // p. It lies in the storage of the old lines' classes (end_mask -1): while
-  // old line i is searched the chains are at most i long, and the classes of
-  // lines up to i are read. A search in a band changes only levels near the
-  // longest, and keeps the last end_mask + 1 of them in a ring of its own,
-  // leaving the classes as they were.
+  // p. Without a band it lies in the storage of the old lines' classes
+  // (end_mask kNoRing): while old line i is searched the chains are at most
+  // i long, and the classes of lines up to i are read. A search in a band
+  // changes only levels near the longest, and keeps the last end_mask + 1
+  // of them in a ring of its own, leaving the classes as they were.
   int32_t* end_member;
   int32_t end_mask;
   table<int32_t> end_ring;
@@ -173,7 +176,7 @@ int32_t room_after(int64_t kept, int64_t part) {
 }
 
 search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
-                        int32_t new_count, int32_t band) {
+                        int32_t new_count, const search_limits& limits) {
   search_books books;
   books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
   books.classes = make_class_ranges(class_list, new_count);
@@ -186,14 +189,14 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.tenured = 0;
   books.tenured_at_full = 0;
   books.end_member = old_classes;
-  books.end_mask = -1;
-  if (band > 0) {
+  books.end_mask = kNoRing;
+  if (has_band(limits)) {
     // A pairing of old line i with new line y, less than band away, changes
     // a level s less than 2 band below the longest: the levels above s end
     // at distinct new lines beyond y, each made at an old line up to i and
     // so below i + band. So the ring never wraps onto a level in use.
     int32_t levels = 1;
-    while (levels < 4 * band) levels *= 2;
+    while (levels < 4 * limits.band) levels *= 2;
     books.end_ring = table<int32_t>(static_cast<uint64_t>(levels));
     books.end_member = books.end_ring.data();
     books.end_mask = levels - 1;
@@ -279,122 +282,192 @@ int32_t first_member_beyond(const search_books& books, const int32_t* class_list
 
 }  // namespace
 
-int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                               const int32_t* class_list, int32_t new_count, uint64_t step_limit,
-                               int32_t band) {
-  // A chain leaves at least the lines by which one view is longer unpaired.
-  if (band > 0 && std::abs(int64_t{new_count} - old_count) >= band - 1) return -1;
-  search_books books = open_books(old_classes, old_count, class_list, new_count, band);
-  int32_t* ends = search.chain_ends.data();
-  ends[0] = add_candidate(search, 0, 0, 0);
-  int32_t k = 0;
-  constexpr int32_t kLookAhead = 32;  // old lines whose class is fetched early
-  uint64_t steps = 0;  // lines of classes looked at, and old lines
-  int32_t next_estimate = std::max(old_count / 32, 1);
-  // The longest chain grows by one an old line at most: a search in a band
-  // is given up as soon as it is bound to leave band - 1 lines or more
-  // unpaired.
-  const int64_t unpaired_beyond = int64_t{new_count} - old_count;
-  for (int32_t i = 1; i <= old_count; ++i) {
-    if (++steps > step_limit) return -1;
-    if (band > 0 && unpaired_beyond + 2 * (int64_t{i} - 1 - k) >= band - 1) return -1;
-    if (i == next_estimate) {
-      // Steps taken so far on a 32nd, a 16th, ... of the old lines foretell
-      // those of the whole search: one bound to take more than the limit is
-      // given up early.
-      if (static_cast<double>(steps) * old_count > static_cast<double>(step_limit) * i)
-        return -1;
-      next_estimate = i > old_count / 2 ? 0 : 2 * i;
-    }
-    if (i + kLookAhead <= old_count) {
-      // The walk reads the class from its start, often beyond the first
-      // cache line of it, past the lines that already end chains.
-      const int32_t ahead_start = old_classes[i + kLookAhead];
-      const int32_t* ahead = &class_list[ahead_start];
-      __builtin_prefetch(ahead);
-      __builtin_prefetch(ahead + 16);
-      __builtin_prefetch(ahead + 32);
-      __builtin_prefetch(ahead + 48);
-      // And the words that say where that class ends and which of its
-      // lines end chains.
-      __builtin_prefetch(&books.classes.starts[ahead_start >> 6]);
-      __builtin_prefetch(&books.classes.starts_before[ahead_start >> 6]);
-      __builtin_prefetch(&books.chain_end_members.words[ahead_start >> 6]);
-    }
-    int32_t start = old_classes[i];  // read before level i may be written there
-    if (start == 0) continue;
-    int32_t end = class_end(books.classes, start);
-    int32_t last_replaced = 0;
-    int32_t pred = ends[0];  // the predecessor a new pairing of line i names
-    int32_t pred_pos = 0;    // its new_pos
-    int32_t below = 0;       // a level that ends before every line still to come
-    const marked_set& passed_over = books.chain_end_members;
-    // The lines of a large class are seldom in the cache when the walk
-    // comes to them.
-    const bool large_class = end - start > 4096;
-    int32_t first = start;      // where the walk starts
-    int32_t low = 0;            // the lines up to here lie below the band
-    int32_t above = INT32_MAX;  // the lines from here on lie beyond the band
-    if (band > 0) {
-      above = static_cast<int32_t>(std::min<int64_t>(int64_t{i} + band, INT32_MAX));
-      low = i - band;
-      // A large class is entered at the band; in a small one, the few lines
-      // below it that end no chain are passed over one by one.
-      if (end - start > 64 && -class_list[start] <= low)
-        first = first_member_beyond(books, class_list, start + 1, end, low);
-    }
-    for (int32_t x = next_unmarked(passed_over, first, end); x < end;
-         x = next_unmarked(passed_over, x + 1, end)) {
-      ++steps;
-      int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
-      if (y >= above) break;
-      if (y <= low) continue;
-      // In a large class the line the walk mostly goes on to is asked for
-      // now, while this one is searched for.
-      if (large_class) __builtin_prefetch(&class_list[next_unmarked(passed_over, x + 1, end)]);
-      if (y <= pred_pos) {
-        // The class's lines rise, so every one up to new line pred_pos is
-        // passed over: jump to the first beyond it.
-        x = first_member_beyond(books, class_list, x + 1, end, pred_pos) - 1;
-        continue;
-      }
-      int32_t s = search_candidates_above(books.chain, k, y, below);
-      if (s != last_replaced + 1) {
-        pred = ends[s - 1];
-        pred_pos = books.chain.pos[s - 1];
-      }
-      if (s == k + 1) {
-        ends[s] = append_candidate(search, books, k, i, y, pred);
-        set_chain_end(books, s, x, y);
-        ++k;
-        break;  // nothing later in the class can do better for line i
-      }
-      // Level s now ends at y, or did already: the class's later lines lie
-      // beyond it.
-      below = s;
-      if (books.chain.pos[s] > y) {
-        int32_t replaced_pos = books.chain.pos[s];
-        // The ring holds level s (end_mask is all ones without a band).
-        assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.end_mask));
-        unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
-        int32_t added = append_candidate(search, books, k, i, y, pred);
-        int32_t replaced = ends[s];  // read after a compaction may renumber it
-        ends[s] = added;
-        set_chain_end(books, s, x, y);
-        pred = replaced;
-        pred_pos = replaced_pos;
-        last_replaced = s;
-      }
-    }
+namespace {
+
+// Old lines whose class is fetched before the search comes to them.
+constexpr int32_t kLookAhead = 32;
+
+// Whether a search within the band is bound to be given up, a chain being
+// bound to leave at least unpaired lines of both views unpaired: the band
+// holds the chain only where it leaves fewer than band - 1.
+bool band_cannot_hold(const search_limits& limits, int64_t unpaired) {
+  return has_band(limits) && unpaired >= limits.band - 1;
+}
+
+// The steps the search has taken (lines of classes looked at, and old
+// lines), and the old line at which it next foretells the whole search's.
+struct step_count {
+  uint64_t steps;
+  int32_t next_estimate;
+};
+
+// Whether the search is given up at old line i, before its class is walked,
+// with k the longest chain so far: past the step limit, or bound to pass it,
+// or, in a band, bound to leave band - 1 lines or more unpaired.
+bool give_up_at(step_count& count, const search_limits& limits, int32_t i, int32_t k,
+                int32_t old_count, int32_t new_count) {
+  if (++count.steps > limits.step_limit) return true;
+  // The longest chain grows by one an old line at most.
+  if (band_cannot_hold(limits, int64_t{new_count} - old_count + 2 * (int64_t{i} - 1 - k)))
+    return true;
+  if (i == count.next_estimate) {
+    // Steps taken so far on a 32nd, a 16th, ... of the old lines foretell
+    // those of the whole search: one bound to take more than the limit is
+    // given up early.
+    if (static_cast<double>(count.steps) * old_count > static_cast<double>(limits.step_limit) * i)
+      return true;
+    count.next_estimate = i > old_count / 2 ? 0 : 2 * i;
   }
-  if (band > 0 && int64_t{old_count} + new_count - 2 * int64_t{k} >= band - 1) return -1;
+  return false;
+}
+
+// Asks for the class that starts at class_list index start, soon to be
+// walked: the walk reads it from its start, often beyond the first cache
+// line of it, past the lines that already end chains; and the words that
+// say where it ends and which of its lines end chains.
+void prefetch_class(const search_books& books, const int32_t* class_list, int32_t start) {
+  const int32_t* first = &class_list[start];
+  __builtin_prefetch(first);
+  __builtin_prefetch(first + 16);
+  __builtin_prefetch(first + 32);
+  __builtin_prefetch(first + 48);
+  __builtin_prefetch(&books.classes.starts[start >> 6]);
+  __builtin_prefetch(&books.classes.starts_before[start >> 6]);
+  __builtin_prefetch(&books.chain_end_members.words[start >> 6]);
+}
+
+// The part of a class that the walk for old line i reads: it starts at
+// class_list index first; the lines up to new line low lie below the band,
+// and those from new line above on beyond it (none without a band).
+struct walk_bounds {
+  int32_t first;
+  int32_t low;
+  int32_t above;
+};
+
+walk_bounds bounds_in_band(const search_books& books, const int32_t* class_list,
+                           const search_limits& limits, int32_t i, int32_t start, int32_t end) {
+  walk_bounds bounds{start, 0, INT32_MAX};
+  if (!has_band(limits)) return bounds;
+  bounds.above = static_cast<int32_t>(std::min<int64_t>(int64_t{i} + limits.band, INT32_MAX));
+  bounds.low = i - limits.band;
+  // A large class is entered at the band; in a small one, the few lines
+  // below it that end no chain are passed over one by one.
+  if (end - start > 64 && -class_list[start] <= bounds.low)
+    bounds.first = first_member_beyond(books, class_list, start + 1, end, bounds.low);
+  return bounds;
+}
+
+// What the walk through old line i's class carries from one line to the
+// next.
+struct class_walk {
+  int32_t last_replaced;  // the last level the walk replaced; 0: none
+  int32_t pred;           // the predecessor a new pairing of line i names
+  int32_t pred_pos;       // its new_pos
+  int32_t below;          // a level that ends before every line still to come
+};
+
+// Level s (below the longest, k) ends beyond new line y: old line i paired
+// with y, at class_list index x, ends it now, and the end it replaces is
+// the predecessor of the walk's next pairing.
+void replace_chain_end(candidate_search& search, search_books& books, class_walk& walk, int32_t k,
+                       int32_t s, int32_t i, int32_t x, int32_t y) {
+  int32_t* ends = search.chain_ends.data();
+  const int32_t replaced_pos = books.chain.pos[s];
+  // The ring holds level s (end_mask is all ones without a ring).
+  assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.end_mask));
+  unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
+  const int32_t added = append_candidate(search, books, k, i, y, walk.pred);
+  const int32_t replaced = ends[s];  // read after a compaction may renumber it
+  ends[s] = added;
+  set_chain_end(books, s, x, y);
+  walk.pred = replaced;
+  walk.pred_pos = replaced_pos;
+  walk.last_replaced = s;
+}
+
+// Pairs old line i with new line y, at class_list index x, beyond the
+// walk's predecessor: at the level it lengthens, where it ends the walk, as
+// nothing later in the class can do better for line i, or at the level
+// whose end it may replace. Returns whether the walk ends.
+bool pair_with(candidate_search& search, search_books& books, class_walk& walk, int32_t& k,
+               int32_t i, int32_t x, int32_t y) {
+  const int32_t s = search_candidates_above(books.chain, k, y, walk.below);
+  if (s != walk.last_replaced + 1) {
+    walk.pred = search.chain_ends[s - 1];
+    walk.pred_pos = books.chain.pos[s - 1];
+  }
+  if (s == k + 1) {
+    search.chain_ends[s] = append_candidate(search, books, k, i, y, walk.pred);
+    set_chain_end(books, s, x, y);
+    ++k;
+    return true;
+  }
+  // Level s now ends at y, or did already: the class's later lines lie
+  // beyond it.
+  walk.below = s;
+  if (books.chain.pos[s] > y) replace_chain_end(search, books, walk, k, s, i, x, y);
+  return false;
+}
+
+// Pairs old line i with the lines of its class, which starts at class_list
+// index start, within the band, passing over those that end a chain
+// already; k is the longest chain, and steps counts the lines looked at.
+void walk_class(candidate_search& search, search_books& books, const int32_t* class_list,
+                const search_limits& limits, int32_t i, int32_t start, int32_t& k,
+                uint64_t& steps) {
+  const int32_t end = class_end(books.classes, start);
+  class_walk walk{0, search.chain_ends[0], 0, 0};
+  const marked_set& passed_over = books.chain_end_members;
+  // The lines of a large class are seldom in the cache when the walk
+  // comes to them.
+  const bool large_class = end - start > 4096;
+  const walk_bounds bounds = bounds_in_band(books, class_list, limits, i, start, end);
+  for (int32_t x = next_unmarked(passed_over, bounds.first, end); x < end;
+       x = next_unmarked(passed_over, x + 1, end)) {
+    ++steps;
+    const int32_t y = x == start ? -class_list[x] : class_list[x];  // a class start is negated
+    if (y >= bounds.above) break;
+    if (y <= bounds.low) continue;
+    // In a large class the line the walk mostly goes on to is asked for
+    // now, while this one is searched for.
+    if (large_class) __builtin_prefetch(&class_list[next_unmarked(passed_over, x + 1, end)]);
+    if (y <= walk.pred_pos) {
+      // The class's lines rise, so every one up to new line pred_pos is
+      // passed over: jump to the first beyond it.
+      x = first_member_beyond(books, class_list, x + 1, end, walk.pred_pos) - 1;
+      continue;
+    }
+    if (pair_with(search, books, walk, k, i, x, y)) break;
+  }
+}
+
+}  // namespace
+
+int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
+                               const int32_t* class_list, int32_t new_count,
+                               const search_limits& limits) {
+  assert(limits.band >= 0);
+  // A chain leaves at least the lines by which one view is longer unpaired.
+  if (band_cannot_hold(limits, std::abs(int64_t{new_count} - old_count))) return -1;
+  search_books books = open_books(old_classes, old_count, class_list, new_count, limits);
+  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
+  int32_t k = 0;
+  step_count count{0, std::max(old_count / 32, 1)};
+  for (int32_t i = 1; i <= old_count; ++i) {
+    if (give_up_at(count, limits, i, k, old_count, new_count)) return -1;
+    if (i + kLookAhead <= old_count) prefetch_class(books, class_list, old_classes[i + kLookAhead]);
+    const int32_t start = old_classes[i];  // read before level i may be written there
+    if (start != 0) walk_class(search, books, class_list, limits, i, start, k, count.steps);
+  }
+  if (band_cannot_hold(limits, int64_t{old_count} + new_count - 2 * int64_t{k})) return -1;
   return k;
 }
 
 int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
                         const int32_t* class_list, int32_t new_count) {
   return find_candidates_within(search, old_classes, old_count, class_list, new_count,
-                                UINT64_MAX, 0);
+                                search_limits{});
 }
 
 bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k) {

@@ -3,11 +3,13 @@
 //
 // For every length p the search keeps the chain of pairings of length p that
 // ends at the smallest new line found so far; chains are linked through the
-// candidates' predecessor indices. Records are appended, and what one says
-// never changes; while the search runs, those that no chain reaches any
-// more are dropped now and then and the rest moved down and renumbered in
-// their order (see candidate_compaction.h), so that the list stays within a
-// bound of what the chains can reach.
+// candidates' predecessor indices. Records are appended in the order of
+// their old lines. While the search runs, those that no chain reaches any
+// more are dropped now and then, and the rest moved down in their order and
+// renumbered, their prev and chain_ends rewritten to the new indices (see
+// candidate_compaction.h): the pairing a record holds stays, its index and
+// its prev's index do not. So the list stays within a bound of what the
+// chains can reach.
 #ifndef OVARN_ENGINE_CANDIDATES_H_
 #define OVARN_ENGINE_CANDIDATES_H_
 
@@ -104,22 +106,37 @@ int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t
 int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t old_count,
                         const int32_t* class_list, int32_t new_count);
 
-// find_candidates, given up when it is bound to take more than step_limit
-// steps (a line of a class looked at, or an old line): then it returns -1,
-// with search and old_classes of no further use.
+// The limits a search by chain ends runs within. With a band, old line i
+// pairs only with new lines less than band away from line i; kNoBand pairs
+// every line with every line of its class. The search is given up when it
+// is bound to take more than step_limit steps (a line of a class looked at,
+// or an old line); kNoStepLimit never gives it up for its steps.
+constexpr int32_t kNoBand = 0;
+constexpr uint64_t kNoStepLimit = UINT64_MAX;
+struct search_limits {
+  int32_t band = kNoBand;  // at least 1, or kNoBand
+  uint64_t step_limit = kNoStepLimit;
+};
+
+inline bool has_band(const search_limits& limits) { return limits.band != kNoBand; }
+
+// find_candidates within limits: given up past the step limit, and with a
+// band given up as well unless the chain it finds leaves fewer than
+// band - 1 lines of both views unpaired; given up, it returns -1, with
+// search and old_classes of no further use. A search in a band keeps its
+// books apart, in a ring of the levels near the longest, and leaves
+// old_classes as they were.
 //
-// With a band (> 0), old line i pairs only with new lines less than band
-// away from line i, and the search is given up as well unless the chain it
-// finds leaves fewer than band - 1 lines of both views unpaired. Then the
-// chain at level k is the one the whole search finds. A path of pairings
-// through a pair of lines band apart leaves at least 2 band - |S1 - S2|
-// lines unpaired, more than a longest chain leaves; so every pair of lines
-// that the whole search's chain at level k is built from, and every pair it
-// looks at to choose it (each next to such a chain), has the same longest
-// chain below it under the band as without.
+// Why a chain found within the band is the whole search's at level k: a
+// chain through a pair of lines at distance d >= band leaves at least
+// 2 d - |S1 - S2| >= 2 band - |S1 - S2| lines unpaired, which is more than
+// band + 1 as the chain found leaves at least |S1 - S2|; and that chain
+// leaves fewer than band - 1. So no such chain is as long as the one found,
+// and the whole search's chain at level k and the pairs it looks at to
+// choose it (each on a chain of length k) lie within the band.
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
-                               const int32_t* class_list, int32_t new_count, uint64_t step_limit,
-                               int32_t band);
+                               const int32_t* class_list, int32_t new_count,
+                               const search_limits& limits);
 
 // Whether the records and the chains hold together as the searches leave
 // them: record 0 is the sentinel; records lie in the order of their old

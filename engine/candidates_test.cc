@@ -310,7 +310,7 @@ TEST_F(Candidates, BandFindsTheSameLongestChainOrGivesUp) {
     candidate_search in_band;
     start_candidate_search(in_band, old_count);
     const int32_t band_k = find_candidates_within(in_band, books.data(), old_count, class_list,
-                                                  new_count, UINT64_MAX, band);
+                                                  new_count, {band, kNoStepLimit});
     EXPECT_EQ(books, old_classes);
     if (unpaired + 1 >= band) {
       EXPECT_EQ(band_k, -1);

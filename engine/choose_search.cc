@@ -83,7 +83,7 @@ void plan_band(const search_sizes& sizes, int32_t band, uint64_t row_steps, uint
   if (std::max(sizes.old_count, sizes.new_count) <= band || sizes.least_unpaired >= band - 1)
     return;
   plan.band = band;
-  plan.band_step_limit = row_steps < whole_steps ? row_steps : UINT64_MAX;
+  plan.band_step_limit = row_steps < whole_steps ? row_steps : kNoStepLimit;
   // Where the pairs within the band outnumber the rows' steps, a check on
   // the first lines that costs a share of the rows' steps may spare it.
   const double band_pairs = pairs_within(sizes, band);
@@ -170,9 +170,10 @@ int32_t search_by_plan(candidate_search& search, int32_t* old_classes, int32_t o
   const uint64_t row_memory = row_memory_allowed(old_count, new_count);
   const search_plan plan = choose_search(sizes, band, row_memory);
   // A search in a band leaves old_classes as they were.
-  if (plan.band > 0 && band_may_hold(plan, old_classes, old_count, class_list, new_count)) {
+  if (plan.band != kNoBand &&
+      band_may_hold(plan, old_classes, old_count, class_list, new_count)) {
     const int32_t k = find_candidates_within(search, old_classes, old_count, class_list,
-                                             new_count, plan.band_step_limit, plan.band);
+                                             new_count, {plan.band, plan.band_step_limit});
     if (k >= 0) return k;
     start_candidate_search(search, old_count);
   }

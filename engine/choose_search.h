@@ -41,7 +41,7 @@ search_sizes measure_search(const int32_t* old_classes, int32_t old_count,
 
 // The searches to run, in order, each given up past its step limit.
 struct search_plan {
-  int32_t band = 0;                 // 0: no search within a band
+  int32_t band = kNoBand;           // kNoBand: no search within a band
   uint64_t band_step_limit = 0;     // steps of the search within the band
   // Before the band, where its steps are expected to outnumber the rows':
   // the longest chain of the first band_check_lines old lines, and the new

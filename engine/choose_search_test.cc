@@ -58,9 +58,10 @@ TEST_F(ChooseSearch, MeasuresPairsAndAtLeastTheUnpairedLines) {
       std::vector<int32_t> books = old_classes;
       candidate_search in_band;
       start_candidate_search(in_band, old_count);
-      EXPECT_EQ(find_candidates_within(in_band, books.data(), old_count,
-                                       classes.new_class_list.data(), new_count, UINT64_MAX, band),
-                -1)
+      EXPECT_EQ(
+          find_candidates_within(in_band, books.data(), old_count, classes.new_class_list.data(),
+                                 new_count, {band, kNoStepLimit}),
+          -1)
           << "band " << band << ", first " << plan.band_check_lines << " lines";
     }
   }
