@@ -254,6 +254,13 @@ const uint64_t* row_at(row_store& store, int32_t r, int32_t words_below) {
   return row;
 }
 
+// Row 0, before any old line: every bit set, for no rise yet.
+table<uint64_t> row_before_any_line(int32_t words) {
+  table<uint64_t> row(static_cast<uint64_t>(words));
+  memset(row.data(), 0xff, static_cast<size_t>(words) * sizeof(uint64_t));
+  return row;
+}
+
 // The forward pass: rows 1..old_count from row 0, which has no rise, level
 // 0's rows kept; returns the last row, and adds to *frozen the rises of the
 // words left below the window on the way.
@@ -261,8 +268,7 @@ table<uint64_t> forward_rows(row_store& store, int32_t* frozen) {
   const int32_t words = store.window.words;
   const size_t row_bytes = static_cast<size_t>(words) * sizeof(uint64_t);
   const int32_t step = store.levels.step[0];
-  table<uint64_t> row(static_cast<uint64_t>(words));
-  memset(row.data(), 0xff, row_bytes);
+  table<uint64_t> row = row_before_any_line(words);
   memcpy(store.kept[0], row.data(), row_bytes);
   for (int32_t i = 1; i <= store.old_count; ++i) {
     if (window_start(store.window, i) != window_start(store.window, i - 1))
@@ -382,8 +388,7 @@ int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
   if (old_lines == 0 || new_lines == 0) return 0;
   class_bits bits = make_class_bits(class_list, new_count);
   const int32_t words = (new_lines - 1) / 64 + 1;
-  table<uint64_t> row(static_cast<uint64_t>(words));
-  memset(row.data(), 0xff, static_cast<size_t>(words) * sizeof(uint64_t));
+  table<uint64_t> row = row_before_any_line(words);
   for (int32_t i = 1; i <= old_lines; ++i)
     advance_row(bits, old_classes, i, row.data(), row.data(), words, 0);
   return rises_up_to(row.data(), new_lines - 1);

@@ -32,6 +32,27 @@ uint64_t row_steps(const row_levels& levels, int32_t old_count, int32_t row_word
                            : row_word_steps(levels, old_count, row_words) / kWordsPerStep;
 }
 
+// The rows within a band: their words, their levels within the memory
+// allowed, and their steps (UINT64_MAX where no levels fit).
+struct band_rows {
+  diagonal_band band;
+  int32_t words;
+  row_levels levels;
+  uint64_t steps;
+};
+
+band_rows rows_within(const search_sizes& sizes, const diagonal_band& band, uint64_t row_memory) {
+  const int32_t words = band_row_words(band, sizes.new_count);
+  const row_levels levels = choose_row_levels(sizes.old_count, words, row_memory);
+  return band_rows{band, words, levels, row_steps(levels, sizes.old_count, words)};
+}
+
+// The whole search by chain ends' steps at most: every matching pair and
+// every old line.
+uint64_t chain_end_steps(const search_sizes& sizes) {
+  return sizes.matching_pairs + static_cast<uint64_t>(sizes.old_count);
+}
+
 }  // namespace
 
 search_sizes measure_search(const int32_t* old_classes, int32_t old_count,
@@ -104,50 +125,47 @@ uint64_t plan_row_band(const search_sizes& sizes, uint64_t row_memory, int32_t w
                sizes.least_unpaired - std::abs(int64_t{sizes.new_count} - sizes.old_count));
   const int64_t chain = std::min(sizes.old_count, sizes.new_count) - beyond;
   if (chain <= 0) return UINT64_MAX;
-  const diagonal_band band =
-      band_holding(sizes.old_count, sizes.new_count, static_cast<int32_t>(chain));
-  const int32_t words = band_row_words(band, sizes.new_count);
-  const row_levels levels = choose_row_levels(sizes.old_count, words, row_memory);
-  if (levels.count == 0 || int64_t{4} * words > whole_words) return UINT64_MAX;
-  plan.rows = levels;
-  plan.row_band = band;
-  return row_steps(levels, sizes.old_count, words);
+  const band_rows rows = rows_within(
+      sizes, band_holding(sizes.old_count, sizes.new_count, static_cast<int32_t>(chain)),
+      row_memory);
+  if (rows.levels.count == 0 || int64_t{4} * rows.words > whole_words) return UINT64_MAX;
+  plan.rows = rows.levels;
+  plan.row_band = rows.band;
+  return rows.steps;
 }
 
 }  // namespace
 
 search_plan choose_search(const search_sizes& sizes, int32_t band, uint64_t row_memory) {
   search_plan plan;
-  plan.row_band = whole_band(sizes.old_count, sizes.new_count);
-  const int32_t whole_words = band_row_words(plan.row_band, sizes.new_count);
-  plan.rows = choose_row_levels(sizes.old_count, whole_words, row_memory);
-  // Both in steps of the search by chain ends; the whole search's at most.
-  const uint64_t whole_row_steps = row_steps(plan.rows, sizes.old_count, whole_words);
-  const uint64_t whole_steps = sizes.matching_pairs + static_cast<uint64_t>(sizes.old_count);
-  plan.whole = whole_steps <= whole_row_steps;
-  uint64_t first_row_steps = whole_row_steps;
+  const band_rows whole =
+      rows_within(sizes, whole_band(sizes.old_count, sizes.new_count), row_memory);
+  plan.row_band = whole.band;
+  plan.rows = whole.levels;
+  // Both in steps of the search by chain ends.
+  const uint64_t whole_steps = chain_end_steps(sizes);
+  plan.whole = whole_steps <= whole.steps;
+  uint64_t first_row_steps = whole.steps;
   if (!plan.whole) {
-    first_row_steps = std::min(first_row_steps, plan_row_band(sizes, row_memory, whole_words, plan));
+    first_row_steps =
+        std::min(first_row_steps, plan_row_band(sizes, row_memory, whole.words, plan));
   }
   plan_band(sizes, band, first_row_steps, whole_steps, plan);
   return plan;
 }
 
 search_plan widen_row_band(const search_sizes& sizes, int32_t chain, uint64_t row_memory) {
+  const band_rows band =
+      rows_within(sizes, band_holding(sizes.old_count, sizes.new_count, chain), row_memory);
+  const band_rows whole =
+      rows_within(sizes, whole_band(sizes.old_count, sizes.new_count), row_memory);
+  const uint64_t whole_steps = chain_end_steps(sizes);
+  const bool band_cheapest = band.steps <= whole_steps && band.steps <= whole.steps;
+  const band_rows& taken = band_cheapest ? band : whole;
   search_plan next;
-  next.row_band = band_holding(sizes.old_count, sizes.new_count, chain);
-  const int32_t words = band_row_words(next.row_band, sizes.new_count);
-  next.rows = choose_row_levels(sizes.old_count, words, row_memory);
-  const uint64_t band_steps = row_steps(next.rows, sizes.old_count, words);
-  const diagonal_band whole = whole_band(sizes.old_count, sizes.new_count);
-  const int32_t whole_words = band_row_words(whole, sizes.new_count);
-  const row_levels whole_rows = choose_row_levels(sizes.old_count, whole_words, row_memory);
-  const uint64_t whole_row_steps = row_steps(whole_rows, sizes.old_count, whole_words);
-  const uint64_t whole_steps = sizes.matching_pairs + static_cast<uint64_t>(sizes.old_count);
-  if (band_steps <= whole_steps && band_steps <= whole_row_steps) return next;
-  next.whole = whole_steps <= whole_row_steps;
-  next.rows = whole_rows;
-  next.row_band = whole;
+  next.whole = !band_cheapest && whole_steps <= whole.steps;
+  next.rows = taken.levels;
+  next.row_band = taken.band;
   return next;
 }
 
