@@ -37,10 +37,12 @@ pager_pipe make_pager_pipe() {
 }
 
 // In the parent a pipe end left open would keep the pager waiting for
-// more input, and this run waiting for the pager.
+// more input, and this run waiting for the pager. A close that fails in any
+// way, even cut short by a signal, may have left the end open (POSIX leaves
+// it unspecified), so it ends the run: the exit closes the end for certain.
 void close_pipe(pager_pipe p) {
   for (int fd : {p.read_end, p.write_end}) {
-    if (close(fd) != 0 && errno != EINTR) system_call_failed();
+    if (close(fd) != 0) system_call_failed();
   }
 }
 
