@@ -29,6 +29,9 @@ Layout of the work directory:
   moved_400k                    400,000 lines of four values, the new file
                                 with the first fifth moved to the end
   (the dense family: few distinct lines, files that differ a lot or long)
+  distinct_1m, distinct_4m,     random lines (almost all distinct) at 1, 4 and
+  distinct_16m                  16 million a side, 0.1 % of them edited
+                                as in the similar pair (1.3 GB in all)
   inputs.stamp                  the parameters the files were made with
 """
 
@@ -211,6 +214,25 @@ def make_dense(work, scale):
     write_pair(work, "moved_400k", old, old[count // 5:] + old[:count // 5])
 
 
+def make_distinct(work, scale):
+    """Written a slice at a time, so that 16 million lines a side need no
+    more memory than one slice."""
+    slice_lines = 100_000
+    for seed, name, count in ((20240621, "distinct_1m", 1_000_000),
+                              (20240622, "distinct_4m", 4_000_000),
+                              (20240623, "distinct_16m", 16_000_000)):
+        rng = random.Random(seed)
+        count = int(count * scale)
+        os.makedirs(os.path.join(work, name), exist_ok=True)
+        with open(os.path.join(work, name, "old"), "wb") as old_file, \
+                open(os.path.join(work, name, "new"), "wb") as new_file:
+            for start in range(0, count, slice_lines):
+                old = random_lines(rng, min(slice_lines, count - start), TEXT_ALPHABET)
+                new = edit_lines(rng, old, max(1, len(old) // 1000), TEXT_ALPHABET)
+                old_file.write(b"\n".join(old) + b"\n")
+                new_file.write(b"\n".join(new) + b"\n")
+
+
 def tree_file_names(dirs, files):
     return [os.path.join("d%03d" % d, "f%04d.txt" % f) for d in range(dirs) for f in range(files)]
 
@@ -236,7 +258,7 @@ def make_trees(work, scale):
 
 
 STEPS = (make_similar_and_helper, make_disjoint, make_repeats, make_text, make_short, make_trees,
-         make_dense)
+         make_dense, make_distinct)
 
 
 def step_name(step):

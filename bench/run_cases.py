@@ -116,6 +116,7 @@ def make_cases(stage, work):
     if all(os.path.isdir(os.path.join(work, d)) for d in STANDARD_DIRS):
         cases.extend(standard_cases(ovarn, ovarnh, work, pair, peak_per_line))
     cases.extend(dense_cases(ovarn, pair, peak_per_line))
+    cases.extend(distinct_cases(ovarn, pair, peak_per_line))
     return cases
 
 
@@ -187,6 +188,22 @@ def dense_cases(ovarn, pair, peak_per_line):
         else:
             case.max_bound_ratio = 3
         cases.append(case)
+    return cases
+
+
+# Mostly distinct lines, 0.1 % edited: (case name, pair directory). The
+# time over the read floor must not grow with the size.
+DISTINCT_PAIRS = (("distinct 1m", "distinct_1m"), ("distinct 4m", "distinct_4m"),
+                  ("distinct 16m", "distinct_16m"))
+
+
+def distinct_cases(ovarn, pair, peak_per_line):
+    cases = []
+    for name, directory in DISTINCT_PAIRS:
+        old, new = pair(directory)
+        if os.path.exists(old):
+            cases.append(bench_case(name, [ovarn, old, new], ["/usr/bin/wc", "-l", old, new],
+                                    max_ratio=4, max_peak_bytes=peak_per_line(old, new)))
     return cases
 
 
