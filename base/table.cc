@@ -29,10 +29,9 @@ static_assert(sizeof(table_header) == 64);
 
 table_header* header_of(void* table) { return static_cast<table_header*>(table) - 1; }
 
-// A mapping of length bytes (header included) that starts on a huge page,
-// its first huge_length bytes in huge pages.
-table_header* map_aligned(uint64_t length, uint64_t huge_length) {
-  void* start = map_huge_aligned(length, kHugePage, huge_length);
+// A mapping of length bytes (header included) that starts on a huge page.
+table_header* map_aligned(uint64_t length) {
+  void* start = map_huge_aligned(length, kHugePage);
   if (start == nullptr) files_too_big();
   return static_cast<table_header*>(start);
 }
@@ -40,13 +39,6 @@ table_header* map_aligned(uint64_t length, uint64_t huge_length) {
 // Mappings are whole huge pages: a partly mapped one would be faulted in a
 // small page at a time, and so would the rest of it after a move.
 uint64_t page_round(uint64_t length) { return (length + kHugePage - 1) & ~(kHugePage - 1); }
-
-// Of a new mapping, the huge pages that a table of length bytes (header
-// included) fills are backed as such. The last one it fills only in part is
-// left to small pages: faulted in whole at its first touch, it would hold
-// up to 2 MiB the table never uses (1.2 MiB of 4 in the rows of a pair of
-// 50,000 lines).
-uint64_t huge_part(uint64_t length) { return length & ~(kHugePage - 1); }
 
 // Mappings of freed tables are kept as spares and handed to the next large
 // tables: reusing a page costs nothing, while the first touch of a new one
@@ -102,20 +94,19 @@ void keep_spare(char* start, uint64_t length) {
 }
 
 // A mapping of length bytes (a whole number of huge pages) that starts on a
-// huge page, for a table that takes used bytes of it, made of a spare where
-// one is kept.
+// huge page, made of a spare where one is kept.
 //
 // A growing table's own mapping of moving_in bytes is about to be moved into
 // the start of the new one: its pages are counted once, and so are the pages
 // of a spare that they replace.
-char* map_table(uint64_t length, uint64_t used, uint64_t moving_in) {
+char* map_table(uint64_t length, uint64_t moving_in) {
   std::lock_guard<std::mutex> hold(pool.lock);
   pool.held -= moving_in;
   int n = pick_spare(length);
   if (n < 0) {
     pool.held += length;
     trim_spares();
-    return reinterpret_cast<char*>(map_aligned(length, huge_part(used)));
+    return reinterpret_cast<char*>(map_aligned(length));
   }
   spare_mapping spare = pool.spares[n];
   pool.spares[n] = pool.spares[--pool.count];
@@ -126,7 +117,7 @@ char* map_table(uint64_t length, uint64_t used, uint64_t moving_in) {
   }
   if (spare.length == length) return spare.start;
   // Too short: its pages open a new mapping, the rest of which is new.
-  char* start = reinterpret_cast<char*>(map_aligned(length, huge_part(used)));
+  char* start = reinterpret_cast<char*>(map_aligned(length));
   if (!move_pages(spare.start, spare.length, start)) unmap_pages(spare.start, spare.length);
   pool.held += length - spare.length;
   trim_spares();
@@ -155,8 +146,7 @@ table_header* place_table(uint64_t bytes, uint64_t moving_in) {
   uint64_t mapped = 0;
   if (bytes >= kMappedBytes) {
     mapped = page_round(sizeof(table_header) + bytes);
-    header = reinterpret_cast<table_header*>(
-        map_table(mapped, sizeof(table_header) + bytes, moving_in));
+    header = reinterpret_cast<table_header*>(map_table(mapped, moving_in));
   } else {
     // checked_alloc's sizes are 32-bit; the header fits beside any table
     // that table_size accepted below the mapping threshold.

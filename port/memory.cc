@@ -10,7 +10,7 @@
 #include <malloc.h>
 #endif
 
-void* map_huge_aligned(uint64_t length, uint64_t align, uint64_t huge_length) {
+void* map_huge_aligned(uint64_t length, uint64_t align) {
   // On a 32-bit system a table may need more than the address space holds;
   // its length would wrap in mmap's size_t.
   if (length > SIZE_MAX - align) return nullptr;
@@ -24,9 +24,7 @@ void* map_huge_aligned(uint64_t length, uint64_t align, uint64_t huge_length) {
   uintptr_t kept_end = start + length;
   if (end > kept_end) munmap(reinterpret_cast<void*>(kept_end), end - kept_end);
 #if OVARN_HAVE_MADV_HUGEPAGE
-  if (huge_length != 0) madvise(reinterpret_cast<void*>(start), huge_length, MADV_HUGEPAGE);
-#else
-  (void)huge_length;
+  madvise(reinterpret_cast<void*>(start), kept_end - start, MADV_HUGEPAGE);
 #endif
   return reinterpret_cast<void*>(start);
 }

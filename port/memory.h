@@ -7,9 +7,9 @@
 #include <cstdint>
 
 // A mapping of length bytes that starts on a multiple of align (a power of
-// two), its first huge_length bytes marked for huge pages where the system
-// has them; null on failure, and for a length beyond the address space.
-void* map_huge_aligned(uint64_t length, uint64_t align, uint64_t huge_length);
+// two), marked for huge pages where the system has them; null on failure,
+// and for a length beyond the address space.
+void* map_huge_aligned(uint64_t length, uint64_t align);
 void unmap_pages(void* start, uint64_t length);
 
 // Moves the length bytes of pages at from into the start of the mapping at
