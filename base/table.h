@@ -1,13 +1,12 @@
 // Tables: the one way the engine and the output hold memory.
 //
 // Large inputs make large tables, and on such inputs the first touch of each
-// page of them was a good part of the whole run. Tables that grow past 256
-// KiB, and tables made at a final size of 1 MiB or more, are therefore
-// mapped on their own, in whole huge pages of 2 MiB, and marked for huge
-// pages, so that the system backs them with a fraction of the page faults;
-// smaller ones come from checked_alloc. The mapping of a freed table
-// is kept for the next large tables, within the most memory the live tables
-// have held at once.
+// page of them was a good part of the whole run. Tables of 1 MiB or more,
+// made at that size or grown to it, are therefore mapped on their own, in
+// whole huge pages of 2 MiB, and marked for huge pages, so that the system
+// backs them with a fraction of the page faults; smaller ones come from
+// checked_alloc. The mapping of a freed table is kept for the next large
+// tables, within the most memory the live tables have held at once.
 //
 // A table<T> owns its block and frees it when it goes out of scope; it moves
 // but never copies. Its contents are unset when it is made or grows. A size

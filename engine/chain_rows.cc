@@ -19,7 +19,8 @@ constexpr uint64_t kMostClassMemory = uint64_t{1} << 21;
 // Row words: bit j - 1 stands for new line j.
 int32_t words_per_row(int32_t new_count) { return new_count / 64 + 1; }
 
-// The new lines of each class as row bits.
+// The new lines of each class as row bits, those the rows read: the first
+// words * 64 of them.
 struct class_bits {
   const int32_t* class_list;
   class_ranges ranges;
@@ -31,25 +32,34 @@ struct class_bits {
   table<uint64_t> scratch;  // a smaller class's bits, for one row
 };
 
-void set_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits) {
+// A class's lines rise: those past the bits a row holds end it. Rows over
+// the first lines of large files would otherwise walk every line of their
+// classes, most of them beyond the rows, for each row.
+void set_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits,
+                    int32_t words) {
   for (int32_t x = start; x < end; ++x) {
     const int32_t j = (x == start ? -class_list[x] : class_list[x]) - 1;
+    if (j >> 6 >= words) return;
     bits[j >> 6] |= uint64_t{1} << (j & 63);
   }
 }
 
-void clear_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits) {
+void clear_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits,
+                      int32_t words) {
   for (int32_t x = start; x < end; ++x) {
     const int32_t j = (x == start ? -class_list[x] : class_list[x]) - 1;
+    if (j >> 6 >= words) return;
     bits[j >> 6] = 0;
   }
 }
 
-class_bits make_class_bits(const int32_t* class_list, int32_t new_count) {
+// The bits of new lines 1..new_lines of each class of the new_count lines in
+// class_list.
+class_bits make_class_bits(const int32_t* class_list, int32_t new_count, int32_t new_lines) {
   class_bits bits;
   bits.class_list = class_list;
   bits.ranges = make_class_ranges(class_list, new_count);
-  bits.words = words_per_row(new_count);
+  bits.words = words_per_row(new_lines);
   const uint64_t words = static_cast<uint64_t>(bits.words);
   bits.scratch = zeroed_table<uint64_t>(words);
   bits.large_at = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
@@ -64,7 +74,7 @@ class_bits make_class_bits(const int32_t* class_list, int32_t new_count) {
     end = class_end(bits.ranges, start);
     if (end - start < kLargeClass) continue;
     bits.large_at[start >> 6] = index;
-    set_class_bits(class_list, start, end, bits.large.data() + index * words);
+    set_class_bits(class_list, start, end, bits.large.data() + index * words, bits.words);
     ++index;
   }
   return bits;
@@ -96,9 +106,9 @@ void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const 
                  words);
     return;
   }
-  set_class_bits(bits.class_list, start, end, bits.scratch.data());
+  set_class_bits(bits.class_list, start, end, bits.scratch.data(), bits.words);
   next_bit_row(from, bits.scratch.data() + first, to, words);
-  clear_class_bits(bits.class_list, start, end, bits.scratch.data());
+  clear_class_bits(bits.class_list, start, end, bits.scratch.data(), bits.words);
 }
 
 // The bits up to and including bit p.
@@ -386,7 +396,7 @@ uint64_t row_word_steps(const row_levels& levels, int32_t old_count, int32_t row
 int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
                             const int32_t* class_list, int32_t new_count, int32_t new_lines) {
   if (old_lines == 0 || new_lines == 0) return 0;
-  class_bits bits = make_class_bits(class_list, new_count);
+  class_bits bits = make_class_bits(class_list, new_count, new_lines);
   const int32_t words = (new_lines - 1) / 64 + 1;
   table<uint64_t> row = row_before_any_line(words);
   for (int32_t i = 1; i <= old_lines; ++i)
@@ -464,7 +474,7 @@ chain_read read_chain_back(row_store& store, int32_t top, int32_t k) {
 chain_read chain_within(const int32_t* old_classes, int32_t old_count, const int32_t* class_list,
                         int32_t new_count, const row_levels& levels, const diagonal_band& band,
                         int32_t* length) {
-  class_bits bits = make_class_bits(class_list, new_count);
+  class_bits bits = make_class_bits(class_list, new_count, new_count);
   const row_window window{band.low, band_row_words(band, new_count), words_per_row(new_count)};
   row_store store = open_row_store(bits, old_classes, old_count, levels, window);
   int32_t k = 0;  // the rises of the last row: those left below the window, and in it

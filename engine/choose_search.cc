@@ -103,16 +103,21 @@ void plan_band(const search_sizes& sizes, int32_t band, uint64_t row_steps, uint
   // chain only where it leaves fewer than band - 1 lines unpaired.
   if (std::max(sizes.old_count, sizes.new_count) <= band || sizes.least_unpaired >= band - 1)
     return;
-  plan.band = band;
-  plan.band_step_limit = row_steps < whole_steps ? row_steps : kNoStepLimit;
-  // Where the pairs within the band outnumber the rows' steps, a check on
-  // the first lines that costs a share of the rows' steps may spare it.
+  // Where the pairs within the band outnumber the rows' steps, the band
+  // runs only after a check on the first lines that costs a share of the
+  // rows' steps: without one it is likely to be given up, its steps and
+  // the records it made by then (on dense pairs more memory than the rows
+  // take) spent for nothing.
   const double band_pairs = pairs_within(sizes, band);
   const int64_t check_lines = std::min<int64_t>(sizes.old_count, 8 * int64_t{band});
   const uint64_t check_steps =
       static_cast<uint64_t>(check_lines * ((check_lines + band) / 64 + 1)) / kWordsPerStep;
-  if (band_pairs > static_cast<double>(row_steps) && check_steps <= row_steps / 4)
+  if (band_pairs > static_cast<double>(row_steps)) {
+    if (check_steps > row_steps / 4) return;
     plan.band_check_lines = static_cast<int32_t>(check_lines);
+  }
+  plan.band = band;
+  plan.band_step_limit = row_steps < whole_steps ? row_steps : kNoStepLimit;
 }
 
 // The rows within the first band of plan_rows, where they fit in memory and

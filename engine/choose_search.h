@@ -58,8 +58,9 @@ struct search_plan {
 uint64_t row_memory_allowed(int32_t old_count, int32_t new_count);
 
 // The cheapest plan by estimate: a band only where it may hold the chain,
-// given up once it has taken as many steps as the rows would, and checked
-// on the views' first lines where it is expected to take more; then the
+// given up once it has taken as many steps as the rows would, and where it
+// is expected to take more, only after a check on the views' first lines
+// that costs a share of the rows' steps, or not at all; then the
 // whole search where its most steps cost less than the whole rows, else
 // the rows: within a band of diagonals some times wider than the bound on
 // the unpaired lines needs, where that is well narrower than a whole row.

@@ -68,7 +68,8 @@ TEST_F(ChooseSearch, MeasuresPairsAndAtLeastTheUnpairedLines) {
   EXPECT_GT(ruled_out, 20);
 }
 
-// A band only where it may hold the chain; the whole search where its most
+// A band only where it may hold the chain, and where its pairs outnumber the
+// rows' steps only after a check on the first lines; the whole search where its most
 // steps cost less than the rows; the rows otherwise, or the whole search
 // where they do not fit.
 TEST(ChooseSearchPlan, CheapestByEstimate) {
@@ -80,7 +81,8 @@ TEST(ChooseSearchPlan, CheapestByEstimate) {
     bool band, whole;
   };
   const shape shapes[] = {{20000, 40000, 10, 8 << 20, true, true},
-                          {20000, 200000000, 10, 8 << 20, true, false},
+                          {20000, 200000000, 10, 8 << 20, false, false},
+                          {2500000, 100000000000, 2600, 24 << 20, true, false},
                           {20000, 200000000, 9000, 8 << 20, false, false},
                           {5000, 10000000, 0, 8 << 20, false, false},
                           {5000, 10000, 0, 8 << 20, false, true},

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -112,6 +113,7 @@ static_assert(kReaderPadding >= kKernelPadding);
 void hash_all_lines(const line_rules& rules, hash_form form, int fd, const char* path,
                     table_fill& fill, mark_fill& marks) {
   constexpr int kBlocksPerMark = 16;
+  constexpr int64_t kLeastPart = 4096;
   block_reader reader = make_block_reader(fd, 0, path);
   const hash_mode mode = mode_of(rules);
   const bool whole_runs = !mode.blank_modes && mode.map == identity_map;
@@ -128,8 +130,14 @@ void hash_all_lines(const line_rules& rules, hash_form form, int fd, const char*
         mark_due = false;
       }
       if (whole_runs && !in_line) {
-        make_room(fill, reader.end);
-        fill.count += hash_whole_lines(form, p, end, &fill.lines[fill.count + 1].key,
+        // Room for a line a byte, for as many bytes as the table has lines
+        // (and a few pages more): the table grows with its lines, and a small
+        // file's stays small, rather than with a block's worth of room for
+        // each block. A line cut by the part's end is taken below.
+        const auto part = static_cast<size_t>(
+            std::min<int64_t>(end - p, std::max<int64_t>(fill.count, kLeastPart)));
+        make_room(fill, part);
+        fill.count += hash_whole_lines(form, p, p + part, &fill.lines[fill.count + 1].key,
                                        sizeof(line_entry) / sizeof(int32_t), &p);
         if (p == end) break;
       }
