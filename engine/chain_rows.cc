@@ -31,18 +31,44 @@ struct class_bits {
   table<uint64_t> scratch;  // a smaller class's bits, for one row
 };
 
-void set_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits) {
-  for (int32_t x = start; x < end; ++x) {
+// The class_list indices [from, to) of lines of the class that starts at
+// start; a class start is negated.
+struct member_span {
+  int32_t from;
+  int32_t to;
+};
+
+void set_class_bits(const int32_t* class_list, int32_t start, member_span span, uint64_t* bits) {
+  for (int32_t x = span.from; x < span.to; ++x) {
     const int32_t j = (x == start ? -class_list[x] : class_list[x]) - 1;
     bits[j >> 6] |= uint64_t{1} << (j & 63);
   }
 }
 
-void clear_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits) {
-  for (int32_t x = start; x < end; ++x) {
+void clear_class_bits(const int32_t* class_list, int32_t start, member_span span, uint64_t* bits) {
+  for (int32_t x = span.from; x < span.to; ++x) {
     const int32_t j = (x == start ? -class_list[x] : class_list[x]) - 1;
     bits[j >> 6] = 0;
   }
+}
+
+// The lines of the class from start to end that fall in words first ..
+// first + words - 1 of a row: a row within a band reads no bit beyond
+// them, and a class may have far more lines outside the band than in it.
+member_span lines_in_words(const int32_t* class_list, int32_t start, int32_t end, int32_t first,
+                           int32_t words) {
+  const int32_t low = 64 * first + 1;                                  // lines from here
+  const int64_t high = int64_t{64} * (int64_t{first} + words);  // up to here
+  member_span span{start, start};
+  if (-class_list[start] < low)
+    span.from = static_cast<int32_t>(
+        std::lower_bound(class_list + start + 1, class_list + end, low) - class_list);
+  else if (-class_list[start] > high)
+    return span;
+  const int32_t* rest = class_list + std::max(span.from, start + 1);
+  span.to = static_cast<int32_t>(
+      std::upper_bound(rest, class_list + end, static_cast<int32_t>(std::min<int64_t>(high, INT32_MAX))) - class_list);
+  return span;
 }
 
 class_bits make_class_bits(const int32_t* class_list, int32_t new_count) {
@@ -64,7 +90,7 @@ class_bits make_class_bits(const int32_t* class_list, int32_t new_count) {
     end = class_end(bits.ranges, start);
     if (end - start < kLargeClass) continue;
     bits.large_at[start >> 6] = index;
-    set_class_bits(class_list, start, end, bits.large.data() + index * words);
+    set_class_bits(class_list, start, member_span{start, end}, bits.large.data() + index * words);
     ++index;
   }
   return bits;
@@ -96,9 +122,12 @@ void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const 
                  words);
     return;
   }
-  set_class_bits(bits.class_list, start, end, bits.scratch.data());
+  const member_span span = first == 0 && words == bits.words
+                              ? member_span{start, end}
+                              : lines_in_words(bits.class_list, start, end, first, words);
+  set_class_bits(bits.class_list, start, span, bits.scratch.data());
   next_bit_row(from, bits.scratch.data() + first, to, words);
-  clear_class_bits(bits.class_list, start, end, bits.scratch.data());
+  clear_class_bits(bits.class_list, start, span, bits.scratch.data());
 }
 
 // The bits up to and including bit p.
