@@ -156,6 +156,13 @@ struct search_books {
   int32_t* end_member;
   int32_t end_mask;
   table<int32_t> end_ring;
+  // With a band, element r: the class_list index at which walks through
+  // class r (by rank) enter it, its lines before that lying below the band.
+  // The band rises with the old line, so a line below it stays below, and
+  // the entries only move on: the walks pass over each line of the new view
+  // below the band once in all, where a search from the class's start for
+  // each old line took steps that grow with the class.
+  table<int32_t> band_entry;
   // When candidate_list holds this many records it may be compacted.
   int32_t record_limit;
   // The records kept by the last compaction, and by the last one that
@@ -200,6 +207,9 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
     books.end_ring = table<int32_t>(static_cast<uint64_t>(levels));
     books.end_member = books.end_ring.data();
     books.end_mask = levels - 1;
+    books.band_entry = table<int32_t>(static_cast<uint64_t>(books.classes.count) + 1);
+    std::copy_n(books.classes.start_of_rank.data(), books.classes.count,
+                books.band_entry.data());
   }
   set_chain_position(books.chain, 0, 0);
   return books;
@@ -336,6 +346,24 @@ void prefetch_class(const search_books& books, const int32_t* class_list, int32_
   __builtin_prefetch(&books.chain_end_members.words[start >> 6]);
 }
 
+// With a band the walk enters its class where band_entry says, two reads
+// in turn from the class's rank, which old_classes hold while a band search
+// runs: asked for kLookAhead old lines apart, the entry first, then the
+// lines there.
+void prefetch_band_walk(const search_books& books, const int32_t* class_list,
+                        const int32_t* ranked, int32_t i, int32_t old_count) {
+  if (i + 2 * kLookAhead <= old_count && ranked[i + 2 * kLookAhead] != 0) {
+    const int32_t r = ranked[i + 2 * kLookAhead] - 1;
+    __builtin_prefetch(&books.band_entry[r]);
+    __builtin_prefetch(&books.classes.start_of_rank[r]);
+  }
+  if (i + kLookAhead <= old_count && ranked[i + kLookAhead] != 0) {
+    const int32_t entry = books.band_entry[ranked[i + kLookAhead] - 1];
+    __builtin_prefetch(&class_list[entry]);
+    __builtin_prefetch(&books.chain_end_members.words[entry >> 6]);
+  }
+}
+
 // The part of a class that the walk for old line i reads: it starts at
 // class_list index first; the lines up to new line low lie below the band,
 // and those from new line above on beyond it (none without a band).
@@ -345,16 +373,33 @@ struct walk_bounds {
   int32_t above;
 };
 
-walk_bounds bounds_in_band(const search_books& books, const int32_t* class_list,
-                           const search_limits& limits, int32_t i, int32_t start, int32_t end) {
+// The lines of old line i's class, class_list indices [start, end), and,
+// in a band search, its rank.
+struct class_span {
+  int32_t start;
+  int32_t end;
+  int32_t rank;
+};
+
+// The class of old_classes element e: its start, or with a band its rank + 1.
+class_span span_of(const search_books& books, const search_limits& limits, int32_t e) {
+  if (!has_band(limits)) return class_span{e, class_end(books.classes, e), 0};
+  const int32_t* start_of_rank = books.classes.start_of_rank.data();
+  return class_span{start_of_rank[e - 1], start_of_rank[e], e - 1};
+}
+
+walk_bounds bounds_in_band(search_books& books, const int32_t* class_list,
+                           const search_limits& limits, int32_t i, const class_span& span) {
+  const int32_t start = span.start;
+  const int32_t end = span.end;
   walk_bounds bounds{start, 0, INT32_MAX};
   if (!has_band(limits)) return bounds;
   bounds.above = static_cast<int32_t>(std::min<int64_t>(int64_t{i} + limits.band, INT32_MAX));
   bounds.low = i - limits.band;
-  // A large class is entered at the band; in a small one, the few lines
-  // below it that end no chain are passed over one by one.
-  if (end - start > 64 && -class_list[start] <= bounds.low)
-    bounds.first = first_member_beyond(books, class_list, start + 1, end, bounds.low);
+  int32_t& entry = books.band_entry[span.rank];
+  if (entry == start && -class_list[start] <= bounds.low) ++entry;  // a class start is negated
+  while (entry > start && entry < end && class_list[entry] <= bounds.low) ++entry;
+  bounds.first = entry;
   return bounds;
 }
 
@@ -414,15 +459,16 @@ bool pair_with(candidate_search& search, search_books& books, class_walk& walk, 
 // index start, within the band, passing over those that end a chain
 // already; k is the longest chain, and steps counts the lines looked at.
 void walk_class(candidate_search& search, search_books& books, const int32_t* class_list,
-                const search_limits& limits, int32_t i, int32_t start, int32_t& k,
+                const search_limits& limits, int32_t i, const class_span& span, int32_t& k,
                 uint64_t& steps) {
-  const int32_t end = class_end(books.classes, start);
+  const int32_t start = span.start;
+  const int32_t end = span.end;
   class_walk walk{0, search.chain_ends[0], 0, 0};
   const marked_set& passed_over = books.chain_end_members;
   // The lines of a large class are seldom in the cache when the walk
   // comes to them.
   const bool large_class = end - start > 4096;
-  const walk_bounds bounds = bounds_in_band(books, class_list, limits, i, start, end);
+  const walk_bounds bounds = bounds_in_band(books, class_list, limits, i, span);
   for (int32_t x = next_unmarked(passed_over, bounds.first, end); x < end;
        x = next_unmarked(passed_over, x + 1, end)) {
     ++steps;
@@ -444,6 +490,51 @@ void walk_class(candidate_search& search, search_books& books, const int32_t* cl
 
 }  // namespace
 
+namespace {
+
+// In a band search old_classes hold each old line's class rank + 1 (0: no
+// class) in place of its start: the walk then finds where its class ends
+// and where it enters it with no read of the class's bits, and those reads,
+// one old line after another, are made here, where they do not wait on
+// each other.
+void rank_old_lines(const class_ranges& ranges, int32_t* old_classes, int32_t old_count) {
+  for (int32_t i = 1; i <= old_count; ++i) {
+    if (i + kLookAhead <= old_count) {
+      const int32_t ahead = old_classes[i + kLookAhead];
+      __builtin_prefetch(&ranges.starts[ahead >> 6]);
+      __builtin_prefetch(&ranges.starts_before[ahead >> 6]);
+    }
+    if (old_classes[i] != 0) old_classes[i] = class_rank(ranges, old_classes[i]) + 1;
+  }
+}
+
+void unrank_old_lines(const class_ranges& ranges, int32_t* old_classes, int32_t old_count) {
+  for (int32_t i = 1; i <= old_count; ++i)
+    if (old_classes[i] != 0) old_classes[i] = ranges.start_of_rank[old_classes[i] - 1];
+}
+
+int32_t search_old_lines(candidate_search& search, search_books& books, int32_t* old_classes,
+                         int32_t old_count, const int32_t* class_list, int32_t new_count,
+                         const search_limits& limits) {
+  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
+  int32_t k = 0;
+  step_count count{0, std::max(old_count / 32, 1)};
+  for (int32_t i = 1; i <= old_count; ++i) {
+    if (give_up_at(count, limits, i, k, old_count, new_count)) return -1;
+    if (has_band(limits))
+      prefetch_band_walk(books, class_list, old_classes, i, old_count);
+    else if (i + kLookAhead <= old_count)
+      prefetch_class(books, class_list, old_classes[i + kLookAhead]);
+    const int32_t e = old_classes[i];  // read before level i may be written there
+    if (e != 0) walk_class(search, books, class_list, limits, i, span_of(books, limits, e), k,
+                           count.steps);
+  }
+  if (band_cannot_hold(limits, int64_t{old_count} + new_count - 2 * int64_t{k})) return -1;
+  return k;
+}
+
+}  // namespace
+
 int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, int32_t old_count,
                                const int32_t* class_list, int32_t new_count,
                                const search_limits& limits) {
@@ -451,16 +542,12 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
   // A chain leaves at least the lines by which one view is longer unpaired.
   if (band_cannot_hold(limits, std::abs(int64_t{new_count} - old_count))) return -1;
   search_books books = open_books(old_classes, old_count, class_list, new_count, limits);
-  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
-  int32_t k = 0;
-  step_count count{0, std::max(old_count / 32, 1)};
-  for (int32_t i = 1; i <= old_count; ++i) {
-    if (give_up_at(count, limits, i, k, old_count, new_count)) return -1;
-    if (i + kLookAhead <= old_count) prefetch_class(books, class_list, old_classes[i + kLookAhead]);
-    const int32_t start = old_classes[i];  // read before level i may be written there
-    if (start != 0) walk_class(search, books, class_list, limits, i, start, k, count.steps);
-  }
-  if (band_cannot_hold(limits, int64_t{old_count} + new_count - 2 * int64_t{k})) return -1;
+  if (!has_band(limits))
+    return search_old_lines(search, books, old_classes, old_count, class_list, new_count, limits);
+  rank_old_lines(books.classes, old_classes, old_count);
+  const int32_t k =
+      search_old_lines(search, books, old_classes, old_count, class_list, new_count, limits);
+  unrank_old_lines(books.classes, old_classes, old_count);
   return k;
 }
 

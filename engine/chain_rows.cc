@@ -32,25 +32,45 @@ struct class_bits {
   table<uint64_t> scratch;  // a smaller class's bits, for one row
 };
 
-// A class's lines rise: those past the bits a row holds end it. Rows over
-// the first lines of large files would otherwise walk every line of their
-// classes, most of them beyond the rows, for each row.
-void set_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits,
-                    int32_t words) {
-  for (int32_t x = start; x < end; ++x) {
+// The class_list indices [from, to) of lines of the class that starts at
+// start; a class start is negated.
+struct member_span {
+  int32_t from;
+  int32_t to;
+};
+
+void set_class_bits(const int32_t* class_list, int32_t start, member_span span, uint64_t* bits) {
+  for (int32_t x = span.from; x < span.to; ++x) {
     const int32_t j = (x == start ? -class_list[x] : class_list[x]) - 1;
-    if (j >> 6 >= words) return;
     bits[j >> 6] |= uint64_t{1} << (j & 63);
   }
 }
 
-void clear_class_bits(const int32_t* class_list, int32_t start, int32_t end, uint64_t* bits,
-                      int32_t words) {
-  for (int32_t x = start; x < end; ++x) {
+void clear_class_bits(const int32_t* class_list, int32_t start, member_span span, uint64_t* bits) {
+  for (int32_t x = span.from; x < span.to; ++x) {
     const int32_t j = (x == start ? -class_list[x] : class_list[x]) - 1;
-    if (j >> 6 >= words) return;
     bits[j >> 6] = 0;
   }
+}
+
+// The lines of the class from start to end that fall in words first ..
+// first + words - 1 of a row: a row reads no bit beyond them, and a class
+// may have far more lines outside a band, or beyond the first lines, than
+// in them. The class's lines rise, so two binary searches find them.
+member_span lines_in_words(const int32_t* class_list, int32_t start, int32_t end, int32_t first,
+                           int32_t words) {
+  const int32_t low = 64 * first + 1;  // lines from here
+  const auto high = static_cast<int32_t>(
+      std::min<int64_t>(int64_t{64} * (int64_t{first} + words), INT32_MAX));  // up to here
+  const int32_t* list = class_list;
+  member_span span{start, start};
+  if (-list[start] < low)
+    span.from = static_cast<int32_t>(std::lower_bound(list + start + 1, list + end, low) - list);
+  else if (-list[start] > high)
+    return span;
+  const int32_t* rest = list + std::max(span.from, start + 1);
+  span.to = static_cast<int32_t>(std::upper_bound(rest, list + end, high) - list);
+  return span;
 }
 
 // The bits of new lines 1..new_lines of each class of the new_count lines in
@@ -74,7 +94,8 @@ class_bits make_class_bits(const int32_t* class_list, int32_t new_count, int32_t
     end = class_end(bits.ranges, start);
     if (end - start < kLargeClass) continue;
     bits.large_at[start >> 6] = index;
-    set_class_bits(class_list, start, end, bits.large.data() + index * words, bits.words);
+    set_class_bits(class_list, start, lines_in_words(class_list, start, end, 0, bits.words),
+                   bits.large.data() + index * words);
     ++index;
   }
   return bits;
@@ -106,9 +127,10 @@ void advance_row(class_bits& bits, const int32_t* old_classes, int32_t i, const 
                  words);
     return;
   }
-  set_class_bits(bits.class_list, start, end, bits.scratch.data(), bits.words);
+  const member_span span = lines_in_words(bits.class_list, start, end, first, words);
+  set_class_bits(bits.class_list, start, span, bits.scratch.data());
   next_bit_row(from, bits.scratch.data() + first, to, words);
-  clear_class_bits(bits.class_list, start, end, bits.scratch.data(), bits.words);
+  clear_class_bits(bits.class_list, start, span, bits.scratch.data());
 }
 
 // The bits up to and including bit p.

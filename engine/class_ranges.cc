@@ -20,6 +20,7 @@ class_ranges make_class_ranges(const int32_t* class_list, int32_t new_count) {
 
   ranges.starts_before = table<uint32_t>(words);
   ranges.start_of_rank = table<int32_t>(start_count);
+  ranges.count = static_cast<int32_t>(start_count - 1);
   uint32_t rank = 0;
   for (uint64_t w = 0; w < words; ++w) {
     ranges.starts_before[w] = rank;
@@ -36,8 +37,11 @@ int32_t class_end(const class_ranges& ranges, int32_t start) {
   const uint64_t later = ranges.starts[w] & ~((uint64_t{2} << (start & 63)) - 1);
   if (later != 0) return w * 64 + __builtin_ctzll(later);
   if (ranges.starts[w + 1] != 0) return (w + 1) * 64 + __builtin_ctzll(ranges.starts[w + 1]);
-  // Else the rank of this start is the number of starts before it.
-  uint64_t earlier = ranges.starts[w] & ((uint64_t{1} << (start & 63)) - 1);
-  uint32_t rank = ranges.starts_before[w] + static_cast<uint32_t>(std::popcount(earlier));
-  return ranges.start_of_rank[rank + 1];
+  return ranges.start_of_rank[class_rank(ranges, start) + 1];
+}
+
+int32_t class_rank(const class_ranges& ranges, int32_t start) {
+  // The number of starts before this one.
+  const uint64_t earlier = ranges.starts[start >> 6] & ((uint64_t{1} << (start & 63)) - 1);
+  return static_cast<int32_t>(ranges.starts_before[start >> 6] + std::popcount(earlier));
 }
