@@ -75,21 +75,22 @@ int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos
 
 namespace {
 
-// A bit per record from word first of the list on, and per word the bits set
-// in earlier words, so that the new index of a kept record (its rank among
-// the kept) is found at once. The records before word first are not looked
-// at; they all stay where they are.
+// A bit per record from word first of the list on, and per word the records
+// kept in earlier words, so that the new index of a kept record (its rank
+// among the kept) is found at once. The records before word first are not
+// looked at; they all stay where they are.
 struct kept_records {
-  int64_t first;  // the list's word that bits[0] stands for
+  int64_t first;   // the list's word that bits[0] stands for
+  uint64_t words;  // the words from first to the list's last
   table<uint64_t> bits;
-  table<uint32_t> before;
+  table<uint32_t> kept_before;
 };
 
 // The new index of record c, which lies at or after word first.
 int32_t new_index(const kept_records& kept, int32_t c) {
   const int64_t w = (c >> 6) - kept.first;
   uint64_t earlier = kept.bits[w] & ((uint64_t{1} << (c & 63)) - 1);
-  return static_cast<int32_t>(kept.first * 64 + kept.before[w]) + std::popcount(earlier);
+  return static_cast<int32_t>(kept.first * 64 + kept.kept_before[w]) + std::popcount(earlier);
 }
 
 // Keeps record c if it lies at or after word first; the records before it
@@ -122,78 +123,111 @@ void keep_reached(kept_records& kept, const candidate_link* candidate_list, int3
   }
 }
 
-}  // namespace
-
-int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, int32_t from) {
-  candidate_link* candidate_list = search.candidate_list.data();
-  const int32_t candidate_count = search.candidate_count;
-  int32_t* ends = search.chain_ends.data();
+// The records from 64 * (from / 64) on that the sentinel, chain_ends[0..k]
+// and held reach, each with its rank among them.
+kept_records mark_kept(const candidate_search& search, int32_t k, int32_t held, int32_t from) {
   const int64_t first = from / 64;
-  const uint64_t words = static_cast<uint64_t>(candidate_count / 64 + 1 - first);
-  kept_records kept{first, zeroed_table<uint64_t>(words), table<uint32_t>(words)};
+  const uint64_t words = static_cast<uint64_t>(search.candidate_count / 64 + 1 - first);
+  kept_records kept{first, words, zeroed_table<uint64_t>(words), table<uint32_t>(words)};
   keep(kept, 0);  // the sentinel, which ends every chain
-  for (int32_t p = 0; p <= k; ++p) keep(kept, ends[p]);
-  keep(kept, *held);
-  keep_reached(kept, candidate_list, candidate_count);
-
+  for (int32_t p = 0; p <= k; ++p) keep(kept, search.chain_ends[p]);
+  keep(kept, held);
+  keep_reached(kept, search.candidate_list.data(), search.candidate_count);
   uint32_t count = 0;
   for (uint64_t w = 0; w < words; ++w) {
-    kept.before[w] = count;
+    kept.kept_before[w] = count;
     count += static_cast<uint32_t>(std::popcount(kept.bits[w]));
   }
-  // The records before the first one dropped stay where they are, and so
-  // do their prevs, which lie before them: on files much alike they are
-  // most of the list. A record's prev lies before it, so moving the kept
-  // ones down in order never overwrites one still to be read; the bits
-  // still tell the old indices.
+  return kept;
+}
+
+// The index of the first record that moves: the records before the first
+// word with one dropped stay where they are, and so do their prevs, which
+// lie before them. On files much alike they are most of the list.
+int32_t first_moved(const kept_records& kept) {
   uint64_t settled = 0;
-  while (settled < words && kept.bits[settled] == ~uint64_t{0}) ++settled;
-  const int32_t moved_from = static_cast<int32_t>((first + settled) * 64);
-  // The old lines move with their records, in whole blocks from moved_from.
-  // A block's first old line is read before a record written into that
-  // block could change it: records move down, so the blocks written lie at
-  // or below the one read. The far records go to a new list, as a record
-  // may be far from the first of its new block and not of its old one.
-  const far_old_line* old_far = search.far_list.data();
-  int32_t far_read = 0;
-  while (far_read < search.far_count && old_far[far_read].index < moved_from) ++far_read;
-  table<far_old_line> far;
-  int32_t far_count = 0;
-  if (far_read > 0) {
-    far = table<far_old_line>(static_cast<uint64_t>(far_read));
-    memcpy(far.data(), old_far, static_cast<size_t>(far_read) * sizeof(far_old_line));
-    far_count = far_read;
+  while (settled < kept.words && kept.bits[settled] == ~uint64_t{0}) ++settled;
+  return static_cast<int32_t>((kept.first + settled) * 64);
+}
+
+// The far records of a list being rebuilt: those of the records that stay,
+// then those the moved records make anew, as a record may be far from the
+// first of its new block and not of its old one.
+struct far_records {
+  table<far_old_line> list;
+  int32_t count;
+};
+
+// The far records of the records before index end, which stay.
+far_records far_before(const candidate_search& search, int32_t end) {
+  const far_old_line* far = search.far_list.data();
+  far_records staying{table<far_old_line>(), 0};
+  while (staying.count < search.far_count && far[staying.count].index < end) ++staying.count;
+  if (staying.count > 0) {
+    staying.list = table<far_old_line>(static_cast<uint64_t>(staying.count));
+    memcpy(staying.list.data(), far, static_cast<size_t>(staying.count) * sizeof(far_old_line));
   }
-  int32_t block = -1;       // the block whose first old line is held
-  int32_t block_first = 0;
+  return staying;
+}
+
+// Reads the old lines of records in rising order of their indices, while
+// they are moved down. A block's first old line is read at the block's first
+// record read, before a record written into that block could change it:
+// records move down, so the blocks written lie at or below the one read.
+struct old_line_reader {
+  int32_t block;        // the block whose first old line is held
+  int32_t block_first;
+  int32_t far_read;     // the far records before it are passed
+};
+
+int32_t read_old_line(const candidate_search& search, old_line_reader& reader, int32_t c) {
+  if (c / 64 != reader.block) {
+    reader.block = c / 64;
+    reader.block_first = search.block_old_pos[reader.block];
+  }
+  const uint16_t step = search.old_step[c];
+  if (step != kFarStep) return reader.block_first + step;
+  const far_old_line* far = search.far_list.data();
+  while (far[reader.far_read].index < c) ++reader.far_read;
+  return far[reader.far_read].old_pos;
+}
+
+// Moves the kept records from index moved_from on down in their order, their
+// prevs and old lines with them, and returns the records then in use. A
+// record's prev lies before it, so moving the kept ones down in order never
+// overwrites one still to be read; the bits still tell the old indices.
+int32_t move_kept_down(candidate_search& search, const kept_records& kept, int32_t moved_from) {
+  candidate_link* candidate_list = search.candidate_list.data();
+  far_records far = far_before(search, moved_from);
+  old_line_reader reader{-1, 0, far.count};
   int32_t to = moved_from;
-  for (uint64_t w = settled; w < words; ++w) {
+  for (uint64_t w = static_cast<uint64_t>(moved_from / 64 - kept.first); w < kept.words; ++w) {
     for (uint64_t bits = kept.bits[w]; bits != 0; bits &= bits - 1) {
-      int32_t c = static_cast<int32_t>((first + w) * 64 + __builtin_ctzll(bits));
-      if (c / 64 != block) {
-        block = c / 64;
-        block_first = search.block_old_pos[block];
-      }
-      const uint16_t step = search.old_step[c];
-      int32_t old_pos = block_first + step;
-      if (step == kFarStep) {
-        while (old_far[far_read].index < c) ++far_read;
-        old_pos = old_far[far_read].old_pos;
-      }
+      int32_t c = static_cast<int32_t>((kept.first + w) * 64 + __builtin_ctzll(bits));
+      const int32_t old_pos = read_old_line(search, reader, c);
       candidate_link link = candidate_list[c];
       if (link.prev >= moved_from) link.prev = new_index(kept, link.prev);
       candidate_list[to] = link;
-      set_old_pos(search, to, old_pos, far, far_count);
+      set_old_pos(search, to, old_pos, far.list, far.count);
       ++to;
     }
   }
-  search.far_list = std::move(far);
-  search.far_count = far_count;
+  search.far_list = std::move(far.list);
+  search.far_count = far.count;
+  return to;
+}
+
+}  // namespace
+
+int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, int32_t from) {
+  const kept_records kept = mark_kept(search, k, *held, from);
+  const int32_t moved_from = first_moved(kept);
+  search.candidate_count = move_kept_down(search, kept, moved_from);
+  int32_t* ends = search.chain_ends.data();
   for (int32_t p = 0; p <= k; ++p)
     if (ends[p] >= moved_from) ends[p] = new_index(kept, ends[p]);
   if (*held >= moved_from) *held = new_index(kept, *held);
-  search.candidate_count = to;
-  return to;
+  return search.candidate_count;
 }
 
 namespace {
