@@ -29,6 +29,13 @@ candidate candidate_at(const candidate_search& search, int32_t c) {
   return candidate{found->old_pos, link.new_pos, link.prev};
 }
 
+void pair_chain_lines(const candidate_search& search, int32_t last, int32_t offset,
+                      int32_t* paired) {
+  for (candidate record = candidate_at(search, last); record.new_pos != 0;
+       record = candidate_at(search, record.prev))
+    paired[record.old_pos + offset] = record.new_pos + offset;
+}
+
 namespace {
 
 // Sets the old line of record c to old_pos, as the next record in order:

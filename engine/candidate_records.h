@@ -74,6 +74,11 @@ void start_candidate_search(candidate_search& search, int32_t old_count);
 // Record c, with its old line.
 candidate candidate_at(const candidate_search& search, int32_t c);
 
+// Reads the chain that ends at record last down to the sentinel: for each
+// record on it, paired[old_pos + offset] = new_pos + offset.
+void pair_chain_lines(const candidate_search& search, int32_t last, int32_t offset,
+                      int32_t* paired);
+
 // Appends {old_pos, new_pos, prev}, old_pos being no less than the last
 // record's; returns the new record's index.
 int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev);

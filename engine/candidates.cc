@@ -372,7 +372,5 @@ void build_match_vector(const candidate_search& search, int32_t last,
       match_vector[i] = 0;
     }
   }
-  for (candidate record = candidate_at(search, last); record.new_pos != 0;
-       record = candidate_at(search, record.prev))
-    match_vector[record.old_pos + prefix_len] = record.new_pos + prefix_len;
+  pair_chain_lines(search, last, prefix_len, match_vector);
 }
