@@ -182,9 +182,9 @@ far_records far_before(const candidate_search& search, int32_t end) {
 // record read, before a record written into that block could change it:
 // records move down, so the blocks written lie at or below the one read.
 struct old_line_reader {
-  int32_t block;        // the block whose first old line is held
+  int32_t block;  // the block whose first old line is held
   int32_t block_first;
-  int32_t far_read;     // the far records before it are passed
+  int32_t far_read;  // the far records before it are passed
 };
 
 int32_t read_old_line(const candidate_search& search, old_line_reader& reader, int32_t c) {
@@ -250,36 +250,39 @@ int32_t room_after(int64_t kept, int64_t part) {
   return static_cast<int32_t>(std::min<int64_t>(kept + room, INT32_MAX));
 }
 
+// A list that holds its schedule's limit: compacted where that may drop an
+// eighth of it, and the next limit set from what it then holds.
+void compact_full_list(candidate_search& search, int32_t k, int32_t& prev) {
+  compaction_schedule& schedule = search.schedule;
+  // A compaction reads what it looks at, so it is made only where it may
+  // drop an eighth of the list. The k + 1 chain ends all stay: on files
+  // much alike they are nearly all the records, and the list just grows.
+  const int64_t before = search.candidate_count;
+  if (before - (int64_t{k} + 1) < before / 8) {
+    schedule.record_limit = room_after(before, 4);
+    return;
+  }
+  // Most records that no chain reaches are young: a chain end replaced soon
+  // after it was made. So only the records made since the last compaction
+  // are looked at, and the whole list once those kept before have grown by
+  // a quarter since it was last looked at whole, which keeps the list's
+  // peak where whole compactions alone keep it.
+  const bool whole = schedule.kept_last - schedule.kept_last_whole >= schedule.kept_last_whole / 4;
+  const int32_t from = whole ? 0 : schedule.kept_last;
+  const int64_t kept = compact_candidates(search, k, &prev, from);
+  schedule.kept_last = static_cast<int32_t>(kept);
+  if (whole) schedule.kept_last_whole = schedule.kept_last;
+  // One that dropped less than an eighth of what it looked at leaves the
+  // list to double.
+  const int64_t looked_at = before - from;
+  schedule.record_limit = room_after(kept, before - kept < looked_at / 8 ? 1 : 4);
+}
+
 }  // namespace
 
 int32_t add_candidate_compacting(candidate_search& search, int32_t k, int32_t old_pos,
                                  int32_t new_pos, int32_t& prev) {
-  compaction_schedule& schedule = search.schedule;
-  if (search.candidate_count >= schedule.record_limit) {
-    // A compaction reads what it looks at, so it is made only where it may
-    // drop an eighth of the list. The k + 1 chain ends all stay: on files
-    // much alike they are nearly all the records, and the list just grows.
-    const int64_t before = search.candidate_count;
-    if (before - (int64_t{k} + 1) < before / 8) {
-      schedule.record_limit = room_after(before, 4);
-    } else {
-      // Most records that no chain reaches are young: a chain end replaced
-      // soon after it was made. So only the records made since the last
-      // compaction are looked at, and the whole list once those kept before
-      // have grown by a quarter since it was last looked at whole, which
-      // keeps the list's peak where whole compactions alone keep it.
-      const bool whole =
-          schedule.kept_last - schedule.kept_last_whole >= schedule.kept_last_whole / 4;
-      const int32_t from = whole ? 0 : schedule.kept_last;
-      const int64_t kept = compact_candidates(search, k, &prev, from);
-      schedule.kept_last = static_cast<int32_t>(kept);
-      if (whole) schedule.kept_last_whole = schedule.kept_last;
-      // One that dropped less than an eighth of what it looked at leaves
-      // the list to double.
-      const int64_t looked_at = before - from;
-      schedule.record_limit = room_after(kept, before - kept < looked_at / 8 ? 1 : 4);
-    }
-  }
+  if (search.candidate_count >= search.schedule.record_limit) compact_full_list(search, k, prev);
   return add_candidate(search, old_pos, new_pos, prev);
 }
 

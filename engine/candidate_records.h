@@ -50,8 +50,9 @@ struct compaction_schedule {
 
 // The records of one search and its chain ends.
 struct candidate_search {
-  // The links of the records, element c record c's: index 0 is the sentinel
-  // {0, 0}, which ends every chain; candidate_count records are in use.
+  // The links of the records, not whole candidates: element c holds record
+  // c's new line and prev, its old line being kept apart below. Index 0 is
+  // the sentinel, which ends every chain; candidate_count records are in use.
   table<candidate_link> candidate_list;
   int32_t candidate_count = 0;
   // Records are made in the order of their old lines, and stay in it, so a

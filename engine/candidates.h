@@ -16,7 +16,7 @@
 #include "engine/match_result.h"
 
 // The new lines at which the chains end: pos[p] is the new_pos of the
-// candidate at chain_ends[p] (p = 0..k, rising strictly), and every 64th of
+// record at chain_ends[p] (p = 0..k, rising strictly), and every 64th of
 // them is copied to sample[p / 64], a small index that the search reads first.
 struct chain_positions {
   int32_t* pos;
@@ -26,7 +26,9 @@ struct chain_positions {
 // Level p of the chains now ends at new line y.
 void set_chain_position(chain_positions& chain, int32_t p, int32_t y);
 
-// The smallest p in 1..k + 1 with p = k + 1 or chain.pos[p] not less than y.
+// Searches the chain levels 1..k, not the records, for where a pairing with
+// new line y goes: the smallest p with p = k + 1 or chain.pos[p] not less
+// than y, the level it lengthens (k + 1) or whose end it may replace.
 int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y);
 
 // The same, for a y above chain.pos[floor] (0 <= floor <= k): the answer
