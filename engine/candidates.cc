@@ -4,76 +4,10 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
-#include <vector>
 
-#include "engine/candidate_compaction.h"
 #include "engine/class_ranges.h"
 #include "engine/marked_set.h"
 #include "port/kernels.h"
-
-void start_candidate_search(candidate_search& search, int32_t old_count) {
-  search.chain_ends = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
-  search.candidate_list = table<candidate_link>(64);
-  search.block_old_pos = table<int32_t>(1);
-  search.old_step = table<uint16_t>(64);
-  search.far_list = table<far_old_line>();
-  search.far_count = 0;
-  search.candidate_count = 0;
-}
-
-candidate candidate_at(const candidate_search& search, int32_t c) {
-  const candidate_link link = search.candidate_list[c];
-  const uint16_t step = search.old_step[c];
-  if (step != kFarStep)
-    return candidate{search.block_old_pos[c / 64] + step, link.new_pos, link.prev};
-  const far_old_line* far = search.far_list.data();
-  const far_old_line* found =
-      std::lower_bound(far, far + search.far_count, c,
-                       [](const far_old_line& f, int32_t index) { return f.index < index; });
-  return candidate{found->old_pos, link.new_pos, link.prev};
-}
-
-void set_old_pos(candidate_search& search, int32_t c, int32_t old_pos, table<far_old_line>& far,
-                 int32_t& far_count) {
-  if (c % 64 == 0) search.block_old_pos[c / 64] = old_pos;
-  const int64_t step = int64_t{old_pos} - search.block_old_pos[c / 64];
-  if (step < kFarStep) {
-    search.old_step[c] = static_cast<uint16_t>(step);
-    return;
-  }
-  search.old_step[c] = kFarStep;
-  far.make_room(static_cast<uint64_t>(far_count) + 1);
-  far[far_count++] = far_old_line{c, old_pos};
-}
-
-namespace {
-
-// The three grow together, the blocks' old lines by whole blocks.
-void resize_records(candidate_search& search, uint64_t room) {
-  search.old_step.resize(room);
-  search.block_old_pos.resize(room / 64);
-}
-
-}  // namespace
-
-void reserve_candidates(candidate_search& search, int32_t count) {
-  const uint64_t room = (static_cast<uint64_t>(count) + 63) / 64 * 64;
-  if (room <= search.old_step.room()) return;
-  search.candidate_list.resize(room);
-  resize_records(search, room);
-}
-
-int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev) {
-  const int32_t c = search.candidate_count;
-  if (static_cast<uint64_t>(c) >= search.old_step.room()) {
-    search.candidate_list.make_room(static_cast<uint64_t>(c) + 64);
-    resize_records(search, search.candidate_list.room() / 64 * 64);
-  }
-  search.candidate_list[c] = candidate_link{new_pos, prev};
-  set_old_pos(search, c, old_pos, search.far_list, search.far_count);
-  return search.candidate_count++;
-}
 
 void set_chain_position(chain_positions& chain, int32_t p, int32_t y) {
   chain.pos[p] = y;
@@ -163,24 +97,7 @@ struct search_books {
   // below the band once in all, where a search from the class's start for
   // each old line took steps that grow with the class.
   table<int32_t> band_entry;
-  // When candidate_list holds this many records it may be compacted.
-  int32_t record_limit;
-  // The records kept by the last compaction, and by the last one that
-  // looked at the whole list; those made since the last one are the young.
-  int32_t tenured;
-  int32_t tenured_at_full;
 };
-
-// The records the list may hold before it is next looked at, when it holds
-// kept after a compaction or (without one) as many as when it was full. The
-// room left must be a good share of what survived, for the cost per record
-// appended to stay a few steps: a part of it (a quarter, or all of it), and
-// on small lists up to three times what survived.
-int32_t room_after(int64_t kept, int64_t part) {
-  constexpr int64_t kSmallRoom = int64_t{3} << 18;
-  int64_t room = kept >= kSmallRoom ? kept / part : std::min(kept * 3, kSmallRoom);
-  return static_cast<int32_t>(std::min<int64_t>(kept + room, INT32_MAX));
-}
 
 search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* class_list,
                         int32_t new_count, const search_limits& limits) {
@@ -192,9 +109,6 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.chain = chain_positions{books.chain_pos.data(), books.chain_sample.data()};
   books.member_sample = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
   for (int32_t j = 0; j <= (new_count + 1) / 64; ++j) books.member_sample[j] = class_list[64 * j];
-  books.record_limit = int32_t{1} << 16;
-  books.tenured = 0;
-  books.tenured_at_full = 0;
   books.end_member = old_classes;
   books.end_mask = kNoRing;
   if (has_band(limits)) {
@@ -220,38 +134,6 @@ void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
   set_chain_position(books.chain, p, y);
   books.end_member[p & books.end_mask] = member;
   mark(books.chain_end_members, member);
-}
-
-// Appends {old_pos, new_pos, pred} as add_candidate does. A full list is
-// first rid of the records that no chain reaches, the one the caller names
-// as pred kept with those that chain_ends reach (and pred renumbered).
-int32_t append_candidate(candidate_search& search, search_books& books, int32_t k,
-                         int32_t old_pos, int32_t new_pos, int32_t& pred) {
-  if (search.candidate_count >= books.record_limit) {
-    // A compaction reads what it looks at, so it is made only where it may
-    // drop an eighth of the list. The k + 1 chain ends all stay: on files
-    // much alike they are nearly all the records, and the list just grows.
-    const int64_t before = search.candidate_count;
-    if (before - (int64_t{k} + 1) < before / 8) {
-      books.record_limit = room_after(before, 4);
-    } else {
-      // Most records that no chain reaches are young: a chain end replaced
-      // soon after it was made. So only the records made since the last
-      // compaction are looked at, and the whole list once those kept before
-      // have grown by a quarter since it was last looked at whole, which
-      // keeps the list's peak where whole compactions alone keep it.
-      const bool whole = books.tenured - books.tenured_at_full >= books.tenured_at_full / 4;
-      const int32_t from = whole ? 0 : books.tenured;
-      const int64_t kept = compact_candidates(search, k, &pred, from);
-      books.tenured = static_cast<int32_t>(kept);
-      if (whole) books.tenured_at_full = books.tenured;
-      // One that dropped less than an eighth of what it looked at leaves
-      // the list to double.
-      const int64_t looked_at = before - from;
-      books.record_limit = room_after(kept, before - kept < looked_at / 8 ? 1 : 4);
-    }
-  }
-  return add_candidate(search, old_pos, new_pos, pred);
 }
 
 // The first element beyond v in [first, last), which rise, all before first
@@ -422,7 +304,7 @@ void replace_chain_end(candidate_search& search, search_books& books, class_walk
   // The ring holds level s (end_mask is all ones without a ring).
   assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.end_mask));
   unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
-  const int32_t added = append_candidate(search, books, k, i, y, walk.pred);
+  const int32_t added = add_candidate_compacting(search, k, i, y, walk.pred);
   const int32_t replaced = ends[s];  // read after a compaction may renumber it
   ends[s] = added;
   set_chain_end(books, s, x, y);
@@ -443,7 +325,7 @@ bool pair_with(candidate_search& search, search_books& books, class_walk& walk, 
     walk.pred_pos = books.chain.pos[s - 1];
   }
   if (s == k + 1) {
-    search.chain_ends[s] = append_candidate(search, books, k, i, y, walk.pred);
+    search.chain_ends[s] = add_candidate_compacting(search, k, i, y, walk.pred);
     set_chain_end(books, s, x, y);
     ++k;
     return true;
@@ -557,34 +439,6 @@ int32_t find_candidates(candidate_search& search, int32_t* old_classes, int32_t 
                                 search_limits{});
 }
 
-bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k) {
-  const int32_t count = search.candidate_count;
-  if (count < 1 || k < 0 || search.chain_ends[0] != 0) return false;
-  const candidate sentinel = candidate_at(search, 0);
-  if (sentinel.old_pos != 0 || sentinel.new_pos != 0 || sentinel.prev != 0) return false;
-  // Element c: the records on the chain that record c ends, the sentinel's
-  // left out.
-  std::vector<int32_t> length(static_cast<size_t>(count), 0);
-  int32_t last_old = 0;
-  for (int32_t c = 1; c < count; ++c) {
-    const candidate record = candidate_at(search, c);
-    if (record.prev < 0 || record.prev >= c || record.old_pos < last_old) return false;
-    const candidate before = candidate_at(search, record.prev);
-    if (before.old_pos >= record.old_pos || before.new_pos >= record.new_pos) return false;
-    length[static_cast<size_t>(c)] = length[static_cast<size_t>(record.prev)] + 1;
-    last_old = record.old_pos;
-  }
-  int32_t last_new = 0;
-  for (int32_t p = std::max(from, 1); p <= k; ++p) {
-    const int32_t end = search.chain_ends[p];
-    if (end <= 0 || end >= count || length[static_cast<size_t>(end)] != p) return false;
-    const int32_t new_pos = candidate_at(search, end).new_pos;
-    if (new_pos <= last_new) return false;
-    last_new = new_pos;
-  }
-  return true;
-}
-
 void allocate_match_vector(match_result& result) {
   result.match_vector = table<int32_t>(static_cast<uint64_t>(result.line_count[0]) + 2);
 }
@@ -605,7 +459,5 @@ void build_match_vector(const candidate_search& search, int32_t last,
       match_vector[i] = 0;
     }
   }
-  for (candidate record = candidate_at(search, last); record.new_pos != 0;
-       record = candidate_at(search, record.prev))
-    match_vector[record.old_pos + prefix_len] = record.new_pos + prefix_len;
+  pair_chain_lines(search, last, prefix_len, match_vector);
 }

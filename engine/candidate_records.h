@@ -1,0 +1,118 @@
+// The records of a search for the longest chain, and the chain ends that
+// name them: one record per pairing that lengthened or replaced a chain end,
+// each naming the record before it on its chain.
+//
+// Records are appended in the order of their old lines. While a search runs,
+// those that no chain end reaches any more are dropped now and then, and the
+// rest moved down in their order and renumbered, their prev and chain_ends
+// rewritten to the new indices: the pairing a record holds stays, its index
+// and its prev's index do not. So the list stays within a bound of what the
+// chains can reach. The searches read and write records through the
+// operations below alone; the tables that hold them are this file's own.
+#ifndef OVARN_ENGINE_CANDIDATE_RECORDS_H_
+#define OVARN_ENGINE_CANDIDATE_RECORDS_H_
+
+#include <cstdint>
+
+#include "base/table.h"
+
+// A pairing as the search made it, as candidate_at reads it back.
+struct candidate {
+  int32_t old_pos;  // old view position, 1..S1
+  int32_t new_pos;  // new view position, 1..S2
+  int32_t prev;     // index of the candidate before it on its chain; 0 ends
+};
+
+// The link of a record: its new line and the record before it.
+struct candidate_link {
+  int32_t new_pos;
+  int32_t prev;
+};
+
+// A record whose old line lies too far beyond its block's first for a step.
+struct far_old_line {
+  int32_t index;
+  int32_t old_pos;
+};
+
+// The step of a record listed in far_list.
+constexpr uint16_t kFarStep = 0xFFFF;
+
+// When add_candidate_compacting next looks at the list, and what the last
+// compactions kept.
+struct compaction_schedule {
+  int32_t record_limit = int32_t{1} << 16;  // looked at when it holds this many
+  // The records kept by the last compaction, and by the last one that looked
+  // at the whole list; those made since the last one are the young.
+  int32_t kept_last = 0;
+  int32_t kept_last_whole = 0;
+};
+
+// The records of one search and its chain ends.
+struct candidate_search {
+  // The links of the records, not whole candidates: element c holds record
+  // c's new line and prev, its old line being kept apart below. Index 0 is
+  // the sentinel, which ends every chain; candidate_count records are in use.
+  table<candidate_link> candidate_list;
+  int32_t candidate_count = 0;
+  // Records are made in the order of their old lines, and stay in it, so a
+  // record's old line is kept as a 16-bit step beyond the old line of the
+  // first record of its 64 (block_old_pos[index / 64]); a step that does not
+  // fit is kFarStep, and the record is in far_list, in index order.
+  table<int32_t> block_old_pos;
+  table<uint16_t> old_step;
+  table<far_old_line> far_list;
+  int32_t far_count = 0;
+  // Element p: index of the record ending the best chain of length p.
+  table<int32_t> chain_ends;
+  compaction_schedule schedule;
+};
+
+// chain_ends for old_count old view lines (old_count + 2 elements) and no
+// records, ready for a search, which appends the sentinel first.
+void start_candidate_search(candidate_search& search, int32_t old_count);
+
+// Record c, with its old line.
+candidate candidate_at(const candidate_search& search, int32_t c);
+
+// Reads the chain that ends at record last down to the sentinel: for each
+// record on it, paired[old_pos + offset] = new_pos + offset.
+void pair_chain_lines(const candidate_search& search, int32_t last, int32_t offset,
+                      int32_t* paired);
+
+// Appends {old_pos, new_pos, prev}, old_pos being no less than the last
+// record's; returns the new record's index.
+int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev);
+
+// The same, for a search whose chains end at chain_ends[0..k]: a list grown
+// past its schedule's limit is first rid of the records that no chain end
+// reaches, as compact_candidates does, the one named by prev kept with them
+// and prev renumbered.
+int32_t add_candidate_compacting(candidate_search& search, int32_t k, int32_t old_pos,
+                                 int32_t new_pos, int32_t& prev);
+
+// Room for count records in all, so that appending up to them takes no more.
+void reserve_candidates(candidate_search& search, int32_t count);
+
+// Looks at the records from 64 * (from / 64) on: from is rounded down to the
+// first record of its block of 64, as the old lines are kept by blocks. Of
+// those it keeps the ones reachable through prev from chain_ends[0..k] and
+// from *held (a record the caller still names), moves them down in their
+// order, and rewrites their prev, chain_ends[0..k] and *held to the new
+// indices. The records before 64 * (from / 64) all stay where they are, with
+// their indices: no prev leads from them to a later record, so a compaction
+// may look at the records made since the last one alone, where most of those
+// that no chain reaches lie. Sets candidate_count to the records kept and
+// returns it.
+int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, int32_t from);
+
+// Whether the records and the chains hold together as the searches leave
+// them: record 0 is the sentinel; records lie in the order of their old
+// lines; each record's prev lies before it, at a lower old and a lower new
+// line; the chain from chain_ends[p] is p records long before the sentinel
+// for p = from..k, and those chain ends' new lines rise with p (the search
+// by rows keeps level k alone: from = k). It reads every record once; the
+// random tests call it, and debug builds after each search.
+bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k);
+
+#endif  // OVARN_ENGINE_CANDIDATE_RECORDS_H_
