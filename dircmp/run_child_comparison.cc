@@ -1,6 +1,7 @@
 #include "dircmp/run_child_comparison.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,11 +40,25 @@ pager_pipe make_pager_pipe() {
 // In the parent a pipe end left open would keep the pager waiting for
 // more input, and this run waiting for the pager. A close that fails in any
 // way, even cut short by a signal, may have left the end open (POSIX leaves
-// it unspecified), so it ends the run: the exit closes the end for certain.
-void close_pipe(pager_pipe p) {
+// it unspecified); returns false then, with errno set.
+bool close_pipe(pager_pipe p) {
   for (int fd : {p.read_end, p.write_end}) {
-    if (close(fd) != 0) system_call_failed();
+    if (close(fd) != 0) return false;
   }
+  return true;
+}
+
+// Ends the run on a failed call once the children are gone: left running,
+// they would print into the output after the run has ended.
+[[noreturn]] void end_with_children(std::initializer_list<pid_t> children) {
+  const int error = errno;
+  for (pid_t child : children) kill(child, SIGKILL);
+  for (pid_t child : children) {
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+  errno = error;
+  system_call_failed();
 }
 
 // In a child: puts the pipe's end on fd. A child that cannot would read or
@@ -119,7 +134,7 @@ void run_child_program(const run_state& state, command_title* title, const char*
   const pid_t pager = start_pager(p, pager_path, title->listing_title);
   const pid_t comparison = start_comparison(state.arg_vector, &p, program_path);
   // The pager sees the end of its input once the comparison process is gone.
-  close_pipe(p);
+  if (!close_pipe(p)) end_with_children({comparison, pager});
   wait_for(comparison);
   wait_for(pager);
   wait_for_all();

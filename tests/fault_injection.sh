@@ -18,6 +18,8 @@
 # stdio makes inside the C library: those run under tests/fault_shim.c
 # instead, built beside this script's caller, and stdio's own calls are
 # failed at their entry points (fread, fwrite, getc, putc, printf, fflush).
+# The shim also fails close with EINTR every time, leaving the descriptor
+# open as POSIX allows: fiu-run picks that errno only now and then.
 set -uo pipefail
 
 stage=${1:?usage: fault_injection.sh STAGE_PREFIX [RANDOM_RUNS] [SHIM]}
@@ -26,7 +28,7 @@ shim=${3:-}
 ovarn=$stage/bin/ovarn
 command -v fiu-run >/dev/null || { echo "fault_injection: fiu-run missing (fiu-utils)" >&2; exit 2; }
 [ -n "$shim" ] ||
-  echo "fault_injection: no preload library given: stat, fstat, pipe, dup, dup2 and execv are not failed" >&2
+  echo "fault_injection: no preload library given: stat, fstat, pipe, dup, dup2, execv and close are not failed" >&2
 
 work=$(mktemp -d /tmp/ovarn-fiu.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -68,7 +70,7 @@ fiu_points=(
   posix/stdio/rw/fread posix/stdio/rw/fwrite posix/stdio/gp/getc posix/stdio/gp/putc
   posix/stdio/sp/printf posix/stdio/fflush posix/stdio/oc/fopen
 )
-shim_points=(stat fstat pipe dup dup2 execv)
+shim_points=(stat fstat pipe dup dup2 execv close)
 
 run_one() {  # scenario, launcher words...
   local scenario=$1

@@ -1,5 +1,5 @@
 // Fails the calls that the fault-injection run cannot fail through fiu-run:
-// OVARN_FAIL names one of stat, fstat, pipe, dup, dup2 and execv, and
+// OVARN_FAIL names one of stat, fstat, pipe, dup, dup2, execv and close, and
 // OVARN_FAIL_PERCENT says how many of its calls fail (100 by default), chosen
 // from OVARN_FAIL_SEED. Preloaded into the programs by
 // tests/fault_injection.sh; never part of them.
@@ -61,6 +61,14 @@ int dup(int fd) {
 int dup2(int fd, int target) {
   if (should_fail("dup2", EMFILE)) return -1;
   return next_call<int (*)(int, int)>("dup2")(fd, target);
+}
+
+// A close cut short by a signal, leaving the descriptor open as POSIX
+// allows (fiu-run fails close with a random errno, so only now and then
+// with this one).
+int close(int fd) {
+  if (should_fail("close", EINTR)) return -1;
+  return next_call<int (*)(int)>("close")(fd);
 }
 
 int execv(const char* path, char* const argv[]) {
