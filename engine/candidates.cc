@@ -395,6 +395,8 @@ void unrank_old_lines(const class_ranges& ranges, int32_t* old_classes, int32_t 
     if (old_classes[i] != 0) old_classes[i] = ranges.start_of_rank[old_classes[i] - 1];
 }
 
+// The search itself, old line by old line: old_classes hold class starts,
+// or with a band class ranks + 1. Returns k, or -1 where it is given up.
 int32_t search_old_lines(candidate_search& search, search_books& books, int32_t* old_classes,
                          int32_t old_count, const int32_t* class_list, int32_t new_count,
                          const search_limits& limits) {
