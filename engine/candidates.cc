@@ -370,10 +370,6 @@ void walk_class(candidate_search& search, search_books& books, const int32_t* cl
   }
 }
 
-}  // namespace
-
-namespace {
-
 // In a band search old_classes hold each old line's class rank + 1 (0: no
 // class) in place of its start: the walk then finds where its class ends
 // and where it enters it with no read of the class's bits, and those reads,
