@@ -8,16 +8,14 @@
 
 namespace {
 
-command_title title;
-
-// Builds the title from a command line given as words (argument zero first).
-std::string title_for(std::vector<std::string> words) {
+// The title built from a command line given as words (argument zero first).
+command_title title_for(std::vector<std::string> words) {
   std::vector<char*> argv;
   for (std::string& w : words) argv.push_back(w.data());
   argv.push_back(nullptr);
-  title = command_title{};
+  command_title title;
   build_listing_title(title, argv.data());
-  return title.listing_title;
+  return title;
 }
 
 TEST(BuildListingTitle, OptionWordsEachFollowedByABlank) {
@@ -32,13 +30,14 @@ TEST(BuildListingTitle, OptionWordsEachFollowedByABlank) {
       {{"ovarn", "-rl", "-", "-", "-"}, "varn -rl "},  // operands are never title words
   };
   for (const title_case& c : cases) {
-    EXPECT_EQ(title_for(c.words), c.title);
+    const command_title title = title_for(c.words);
+    EXPECT_EQ(title.listing_title, c.title);
     EXPECT_EQ(title.title_end, c.title.size());
   }
 }
 
 TEST(CompleteListingTitle, ReplacesThePreviousPair) {
-  title_for({"ovarn", "-l", "a", "b"});
+  command_title title = title_for({"ovarn", "-l", "a", "b"});
   complete_listing_title(title, "a/x", "b/x");
   EXPECT_STREQ(title.listing_title, "varn -l a/x b/x");
   complete_listing_title(title, "a/longer-name", "b/longer-name");
@@ -49,7 +48,7 @@ TEST(CompleteListingTitle, ReplacesThePreviousPair) {
 
 TEST(BuildListingTitle, LongOptionWordsAreCutToFit) {
   const std::string word = "-" + std::string(1500, 's');
-  title_for({"ovarn", word, word, "a", "b"});
+  command_title title = title_for({"ovarn", word, word, "a", "b"});
   EXPECT_EQ(strlen(title.listing_title), static_cast<size_t>(kListingTitleSize - 1));
   EXPECT_EQ(title.title_end, static_cast<size_t>(kListingTitleSize - 1));
   complete_listing_title(title, "a/x", "b/x");
@@ -57,7 +56,7 @@ TEST(BuildListingTitle, LongOptionWordsAreCutToFit) {
 }
 
 TEST(CompleteListingTitle, LongPathsAreCutToFit) {
-  title_for({"ovarn", "-l", "a", "b"});
+  command_title title = title_for({"ovarn", "-l", "a", "b"});
   const std::string path(1500, 'p');
   complete_listing_title(title, path.c_str(), path.c_str());
   const std::string text = title.listing_title;

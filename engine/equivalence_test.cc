@@ -12,29 +12,52 @@
 
 namespace {
 
-// The records of the test at hand; make_tables starts them afresh.
-line_tables tables;
-line_classes classes;
-
-// Sets up both line tables from lists of hashes, as load_line_table leaves
-// them: count + 3 entries, entry j holding line j.
-void make_tables(const std::vector<int32_t>& old_keys, const std::vector<int32_t>& new_keys) {
-  tables = line_tables{};
-  classes = line_classes{};
-  const std::vector<int32_t>* keys[2] = {&old_keys, &new_keys};
-  for (int file = 0; file < 2; ++file) {
-    auto count = static_cast<int32_t>(keys[file]->size());
-    tables.line_table[file] = table<line_entry>(count + 3);
-    for (int32_t j = 1; j <= count; ++j) tables.line_table[file][j] = {-7, (*keys[file])[j - 1]};
-    tables.line_count[file] = count;
-  }
-}
+// The classes of both views, by the sorting steps or by counting.
+struct class_vectors {
+  std::vector<int32_t> new_classes, old_classes;
+  bool operator==(const class_vectors&) const = default;
+};
 
 std::vector<int32_t> elements(const table<int32_t>& vector, int32_t first, int32_t last) {
   return std::vector<int32_t>(vector.data() + first, vector.data() + last + 1);
 }
 
-TEST(Equivalence, WorkedExample) {
+// The records of one test; make_tables starts them afresh.
+class equivalence_test : public testing::Test {
+ protected:
+  // Sets up both line tables from lists of hashes, as load_line_table leaves
+  // them: count + 3 entries, entry j holding line j.
+  void make_tables(const std::vector<int32_t>& old_keys, const std::vector<int32_t>& new_keys) {
+    tables = line_tables{};
+    classes = line_classes{};
+    const std::vector<int32_t>* keys[2] = {&old_keys, &new_keys};
+    for (int file = 0; file < 2; ++file) {
+      auto count = static_cast<int32_t>(keys[file]->size());
+      tables.line_table[file] = table<line_entry>(count + 3);
+      for (int32_t j = 1; j <= count; ++j) tables.line_table[file][j] = {-7, (*keys[file])[j - 1]};
+      tables.line_count[file] = count;
+    }
+  }
+
+  class_vectors classes_by(bool counting, const std::vector<int32_t>& old_keys,
+                           const std::vector<int32_t>& new_keys) {
+    make_tables(old_keys, new_keys);
+    trim_common_ends(tables, classes);
+    if (counting) {
+      EXPECT_TRUE(count_line_classes(tables, classes));
+    } else {
+      sort_line_classes(tables, classes);
+    }
+    return class_vectors{elements(classes.new_class_list, 1, classes.sorted_count[1] + 1),
+                         elements(classes.old_line_class, 1, classes.sorted_count[0])};
+  }
+
+  line_tables tables;
+  line_classes classes;
+};
+using Equivalence = equivalence_test;
+
+TEST_F(Equivalence, WorkedExample) {
   make_tables({9, 5, 7}, {5, 9, 5});
   build_line_classes(tables, classes);
   EXPECT_EQ(classes.prefix_len, 0);
@@ -49,7 +72,7 @@ struct trim_case {
   int32_t prefix, suffix, old_view, new_view;
 };
 
-TEST(Equivalence, TrimCommonEnds) {
+TEST_F(Equivalence, TrimCommonEnds) {
   const trim_case cases[] = {
       {"equal sequences", {1, 2, 3}, {1, 2, 3}, 3, 0, 0, 0},
       {"suffix limited by the prefix", {1, 2, 1}, {1, 2, 1, 2, 1}, 3, 0, 0, 2},
@@ -74,7 +97,7 @@ TEST(Equivalence, TrimCommonEnds) {
   }
 }
 
-TEST(Equivalence, ViewStartsAfterPrefix) {
+TEST_F(Equivalence, ViewStartsAfterPrefix) {
   // Old a b a, new a b a b a: the new view holds new lines 4 and 5.
   make_tables({1, 2, 1}, {1, 2, 1, 2, 1});
   trim_common_ends(tables, classes);
@@ -82,7 +105,7 @@ TEST(Equivalence, ViewStartsAfterPrefix) {
   EXPECT_EQ(classes.sorted_view[1][2].key, 1);
 }
 
-TEST(Equivalence, SortOrdersByKeyThenPosition) {
+TEST_F(Equivalence, SortOrdersByKeyThenPosition) {
   std::vector<line_entry> view = {{0, 0}, {1, 5}, {2, 3}, {3, 5}, {4, 1}, {5, 3}, {6, 5}};
   sort_line_view(view.data(), 6);
   std::vector<std::pair<int32_t, int32_t>> got;
@@ -92,7 +115,7 @@ TEST(Equivalence, SortOrdersByKeyThenPosition) {
   EXPECT_EQ(view[0].view_pos, 0);  // entry 0 is not part of the view
 }
 
-TEST(Equivalence, LargeViewsSortLikeTheOrderSays) {
+TEST_F(Equivalence, LargeViewsSortLikeTheOrderSays) {
   std::mt19937 rng(99);
   for (int32_t count : {63, 64, 1000, 70000}) {
     for (int32_t spread : {1, 5, 300, 1 << 30}) {
@@ -118,7 +141,7 @@ TEST(Equivalence, LargeViewsSortLikeTheOrderSays) {
   }
 }
 
-TEST(Equivalence, EmptyNewViewLeavesEveryOldLineWithoutClass) {
+TEST_F(Equivalence, EmptyNewViewLeavesEveryOldLineWithoutClass) {
   make_tables({3, 4, 1}, {1});
   build_line_classes(tables, classes);
   EXPECT_EQ(classes.sorted_count[1], 0);
@@ -126,7 +149,7 @@ TEST(Equivalence, EmptyNewViewLeavesEveryOldLineWithoutClass) {
   EXPECT_EQ(elements(classes.old_line_class, 1, 2), (std::vector<int32_t>{0, 0}));
 }
 
-TEST(Equivalence, ClassesListNewLinesInFileOrder) {
+TEST_F(Equivalence, ClassesListNewLinesInFileOrder) {
   // New view 7 8 7 8 7; old lines 8, 6, 7, 8.
   make_tables({8, 6, 7, 8}, {7, 8, 7, 8, 7});
   build_line_classes(tables, classes);
@@ -136,29 +159,10 @@ TEST(Equivalence, ClassesListNewLinesInFileOrder) {
   EXPECT_EQ(elements(classes.old_line_class, 1, 4), (std::vector<int32_t>{4, 0, 1, 4}));
 }
 
-// The classes of both views, by the sorting steps or by counting.
-struct class_vectors {
-  std::vector<int32_t> new_classes, old_classes;
-  bool operator==(const class_vectors&) const = default;
-};
-
-class_vectors classes_by(bool counting, const std::vector<int32_t>& old_keys,
-                         const std::vector<int32_t>& new_keys) {
-  make_tables(old_keys, new_keys);
-  trim_common_ends(tables, classes);
-  if (counting) {
-    EXPECT_TRUE(count_line_classes(tables, classes));
-  } else {
-    sort_line_classes(tables, classes);
-  }
-  return class_vectors{elements(classes.new_class_list, 1, classes.sorted_count[1] + 1),
-                       elements(classes.old_line_class, 1, classes.sorted_count[0])};
-}
-
 // Counting gives the vectors that sorting gives, whatever the keys: old keys
 // below, among and above the new ones, keys of one file only, a common prefix
 // and suffix, classes of every size.
-TEST(Equivalence, CountingGivesTheClassesSortingGives) {
+TEST_F(Equivalence, CountingGivesTheClassesSortingGives) {
   struct key_case {
     const char* name;
     int32_t lines;
@@ -205,7 +209,7 @@ TEST(Equivalence, CountingGivesTheClassesSortingGives) {
 
 // Small views, and keys spread wider than the view is long, are left to the
 // sorting steps.
-TEST(Equivalence, CountingLeavesViewsItDoesNotSuit) {
+TEST_F(Equivalence, CountingLeavesViewsItDoesNotSuit) {
   std::vector<int32_t> spread;  // 5,000 keys over 10,000 values
   for (int32_t n = 0; n < 5000; ++n) spread.push_back(n * 2 + 1);
   std::vector<int32_t> small(1023, 9);

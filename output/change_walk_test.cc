@@ -36,16 +36,11 @@ struct text_file {
   int32_t count() const { return static_cast<int32_t>(offsets.size()) - 1; }
 };
 
-// Whether the last emit reported a change.
-bool changes_found = false;
-
 // Runs the change output for old and new with the given pairings (element i
-// is the new line paired with old line i) and returns what it printed.
-std::string emit(output_format format, const text_file& old_file, const text_file& new_file,
-                 std::vector<int32_t> pairs, const char* symbol = "NAME", int32_t context = 3,
-                 bool expand_tabs = false) {
-  const print_request request{format, context, expand_tabs, symbol, old_file.path.c_str(),
-                              new_file.path.c_str()};
+// is the new line paired with old line i); returns what it printed and sets
+// found to whether it reported a change.
+std::string run_emit(const print_request& request, const text_file& old_file,
+                     const text_file& new_file, const std::vector<int32_t>& pairs, bool& found) {
   match_result result;
   result.line_count[0] = old_file.count();
   result.line_count[1] = new_file.count();
@@ -59,9 +54,29 @@ std::string emit(output_format format, const text_file& old_file, const text_fil
     std::copy(from.begin(), from.end(), to.data());
   }
   ::testing::internal::CaptureStdout();
-  changes_found = emit_changes(result, request);
+  found = emit_changes(result, request);
   fflush(stdout);
   return ::testing::internal::GetCapturedStdout();
+}
+
+// What the change output prints in format.
+std::string emit(output_format format, const text_file& old_file, const text_file& new_file,
+                 const std::vector<int32_t>& pairs, const char* symbol = "NAME",
+                 int32_t context = 3, bool expand_tabs = false) {
+  const print_request request{format, context, expand_tabs, symbol, old_file.path.c_str(),
+                              new_file.path.c_str()};
+  bool found = false;
+  return run_emit(request, old_file, new_file, pairs, found);
+}
+
+// Whether the change output in format reports a change.
+bool reports_changes(output_format format, const text_file& old_file, const text_file& new_file,
+                     const std::vector<int32_t>& pairs) {
+  const print_request request{format, 3, false, "NAME", old_file.path.c_str(),
+                              new_file.path.c_str()};
+  bool found = false;
+  run_emit(request, old_file, new_file, pairs, found);
+  return found;
 }
 
 struct format_case {
@@ -83,7 +98,7 @@ TEST(EmitChanges, FirstWorkedExampleInEveryFormat) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << static_cast<int>(c.format);
-    EXPECT_TRUE(changes_found);
+    EXPECT_TRUE(reports_changes(c.format, old_file, new_file, {1, 0, 2, 3, 5}));
   }
 }
 
@@ -135,9 +150,9 @@ TEST(EmitChanges, MergedOutputCarriesTheOldTailAndNoSymbolBlocks) {
   // Files whose lines all match still print the old text under -D.
   text_file same({"a", "x"}, "t");
   EXPECT_EQ(emit(FMT_IFDEF, same, new_file, {1, 2}), "a\nx\nt");
-  EXPECT_TRUE(changes_found);
+  EXPECT_TRUE(reports_changes(FMT_IFDEF, same, new_file, {1, 2}));
   EXPECT_EQ(emit(FMT_NORMAL, same, new_file, {1, 2}), "");
-  EXPECT_FALSE(changes_found);
+  EXPECT_FALSE(reports_changes(FMT_NORMAL, same, new_file, {1, 2}));
 }
 
 TEST(EmitChanges, TabsExpandToMultiplesOfEight) {
