@@ -42,10 +42,13 @@ uint64_t page_round(uint64_t length) { return (length + kHugePage - 1) & ~(kHuge
 
 // Mappings of freed tables are kept as spares and handed to the next large
 // tables: reusing a page costs nothing, while the first touch of a new one
-// costs the system a page clearing. Spares are given back before they could
-// make the mappings hold more than the live tables ever held together, so
-// that keeping them never raises the most memory the run holds. Loading and
-// verification make tables on two threads at once, hence the lock.
+// costs the system a page clearing (where pages are small, a third of the
+// run on real text). Spares are given back before they could make the
+// mappings hold more than the live tables ever held together, so that
+// keeping them never raises the most memory the run holds, and all of them
+// once no mapped table is live: what one piece of work held is not left
+// behind for the next. Loading and verification make tables on two threads
+// at once, hence the lock.
 struct spare_mapping {
   char* start;
   uint64_t length;
@@ -58,8 +61,8 @@ struct spare_pool {
   uint64_t held = 0;       // bytes of live tables' mappings and spares
   uint64_t most_held = 0;  // the most that live tables' mappings have held
 };
-// Process-wide like malloc's own free lists: the spares outlive the tables
-// of one comparison and serve the next.
+// Process-wide like malloc's own free lists: an allocator's cache, which no
+// comparison's data passes through.
 spare_pool pool;
 
 void drop_spare(int n) {
@@ -124,10 +127,18 @@ char* map_table(uint64_t length, uint64_t moving_in) {
   return start;
 }
 
-// The mapping's pages are no longer needed by its table: they become a spare.
+// The mapping's pages are no longer needed by its table: they become a
+// spare, or with no mapped table left live, every spare is given back and
+// the mark of the most held is forgotten.
 void retire_mapping(char* start, uint64_t length) {
   std::lock_guard<std::mutex> hold(pool.lock);
   keep_spare(start, length);
+  uint64_t spare_bytes = 0;
+  for (int n = 0; n < pool.count; ++n) spare_bytes += pool.spares[n].length;
+  if (spare_bytes == pool.held) {
+    while (pool.count > 0) drop_spare(0);
+    pool.most_held = 0;
+  }
 }
 
 // A move announced to map_table did not happen after all: the pages
@@ -209,12 +220,6 @@ void* resize_table(void* table, uint64_t count, uint64_t elem_size) {
 
 void release_table(void* table) {
   if (table != nullptr) release(header_of(table));
-}
-
-void release_spare_tables() {
-  std::lock_guard<std::mutex> hold(pool.lock);
-  while (pool.count > 0) drop_spare(0);
-  pool.most_held = pool.held;
 }
 
 uint64_t grown_room(uint64_t room, uint64_t needed, uint64_t elem_size) {

@@ -6,7 +6,8 @@
 // whole huge pages of 2 MiB, and marked for huge pages, so that the system
 // backs them with a fraction of the page faults; smaller ones come from
 // checked_alloc. The mapping of a freed table is kept for the next large
-// tables, within the most memory the live tables have held at once.
+// tables, within the most memory the live tables have held at once, until
+// no mapped table is live.
 //
 // A table<T> owns its block and frees it when it goes out of scope; it moves
 // but never copies. Its contents are unset when it is made or grows. A size
@@ -33,11 +34,6 @@ void release_table(void* block);
 // the room, never beyond the 32-bit byte count; a need beyond that ends the
 // run as table_size does.
 uint64_t grown_room(uint64_t room, uint64_t needed, uint64_t elem_size);
-// Gives back the mappings that freed tables left for the next ones, and
-// forgets how much the live tables have held: the tables afterwards start as
-// in a process that has freed none. The unit tests start each test so, that
-// none holds the memory of the tests before it.
-void release_spare_tables();
 
 template <typename T>
 class table {

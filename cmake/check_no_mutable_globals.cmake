@@ -10,7 +10,8 @@ set(allowed
   # The processor probes, asked once and kept, and their guards.
   "cpu_has\\(cpu_feature\\)::"
   # The table allocator's spare mappings, process-wide as malloc's own free
-  # lists are.
+  # lists are: an allocator's cache, which no comparison's data passes
+  # through, given back whenever no mapped table is live.
   "^\\(anonymous namespace\\)::pool$"
   # What the compiler and the sanitizers add.
   "^DW\\.ref\\."
