@@ -89,27 +89,27 @@ resync_outcome find_resync(helper_state& state) {
   const std::int64_t l1 = state.cur_line[1];
   // Reports the change a, b.
   const auto report = [&state](std::int32_t a, std::int32_t b) {
-    return report_window_change(state, a, b) ? RESYNC_FOUND : RESYNC_TROUBLE;
+    return report_window_change(state, a, b) ? resync_outcome::found : resync_outcome::trouble;
   };
   std::string_view text;
   bool equal = false;
   for (int i = 1; i <= kLookAhead; ++i) {
-    if (!get_line(state, 0, l0 + i, text)) return RESYNC_TROUBLE;
+    if (!get_line(state, 0, l0 + i, text)) return resync_outcome::trouble;
     if (text.empty()) return report(TO_END, TO_END);
     // Three equal lines ending at the line just read of the first file.
     for (int j = 0; j <= i - 3; ++j) {
-      if (!three_equal(state, l0 + i - 2, l1 + j, equal)) return RESYNC_TROUBLE;
+      if (!three_equal(state, l0 + i - 2, l1 + j, equal)) return resync_outcome::trouble;
       if (equal) return report(i - 3, j - 1);
     }
-    if (!get_line(state, 1, l1 + i, text)) return RESYNC_TROUBLE;
+    if (!get_line(state, 1, l1 + i, text)) return resync_outcome::trouble;
     if (text.empty()) return report(TO_END, TO_END);
     // Three equal lines ending at the line just read of the second file.
     for (int j = 0; j <= i - 2; ++j) {
-      if (!three_equal(state, l0 + j, l1 + i - 2, equal)) return RESYNC_TROUBLE;
+      if (!three_equal(state, l0 + j, l1 + i - 2, equal)) return resync_outcome::trouble;
       if (equal) return report(j - 1, i - 3);
     }
   }
-  return RESYNC_NONE;
+  return resync_outcome::none;
 }
 
 void print_window_range(std::int64_t x, std::int32_t n) {

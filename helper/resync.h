@@ -25,10 +25,10 @@ inline constexpr int kLookAhead = kWindowLines - 1;
 bool lines_equal(const helper_state& state, std::string_view x, std::string_view y);
 
 // What find_resync came to.
-enum resync_outcome {
-  RESYNC_FOUND,    // a change was reported
-  RESYNC_NONE,     // no place within the look-ahead; nothing was printed
-  RESYNC_TROUBLE,  // the run must end; the message has been written
+enum class resync_outcome {
+  found,    // a change was reported
+  none,     // no place within the look-ahead; nothing was printed
+  trouble,  // the run must end; the message has been written
 };
 
 // With the lines at L0 and L1 differing, looks up to kLookAhead lines ahead

@@ -34,8 +34,8 @@ int run_comparison(helper_state& state) {
     } else {
       differed = true;
       const resync_outcome found = find_resync(state);
-      if (found == RESYNC_TROUBLE) return kHelperTrouble;
-      if (found == RESYNC_NONE) {
+      if (found == resync_outcome::trouble) return kHelperTrouble;
+      if (found == resync_outcome::none) {
         resync_failure(state);
         return kHelperTrouble;
       }
