@@ -94,17 +94,15 @@ void keep_spare(char* start, uint64_t length) {
 }
 
 // A mapping of length bytes (a whole number of huge pages) that starts on a
-// huge page, made of a spare where one is kept; with spare_only, null where
-// no spare is as long, rather than a new mapping.
+// huge page, made of a spare where one is kept.
 //
 // A growing table's own mapping of moving_in bytes is about to be moved into
 // the start of the new one: its pages are counted once, and so are the pages
 // of a spare that they replace.
-char* map_table(uint64_t length, uint64_t moving_in, bool spare_only) {
+char* map_table(uint64_t length, uint64_t moving_in) {
   std::lock_guard<std::mutex> hold(pool.lock);
-  int n = pick_spare(length);
-  if (spare_only && (n < 0 || pool.spares[n].length < length)) return nullptr;
   pool.held -= moving_in;
+  int n = pick_spare(length);
   if (n < 0) {
     pool.held += length;
     trim_spares();
@@ -139,30 +137,19 @@ void count_unmoved(uint64_t length) {
   pool.held += length;
 }
 
-// Whether a table that takes used bytes of a mapping of mapped bytes would
-// leave more than a quarter of it unused: the last huge page is faulted in
-// whole at its first touch, and the rows of a pair of 50,000 lines, 2.8 MB,
-// held 4 MiB. From 8 MiB on no table leaves so much.
-bool wastes_mapping(uint64_t mapped, uint64_t used) { return 4 * (mapped - used) > mapped; }
-
 // moving_in as for map_table. A table is mapped from kMappedBytes on, made
 // at its final size or grown: below, it stays on the heap and holds only the
 // pages it uses (in huge pages the few small tables of one search held 6
-// MiB where they needed one). A table made at its final size that would
-// waste a new mapping stays on the heap too, unless a spare holds it; a
-// grown one is mapped regardless, as its pages move when it grows again.
-table_header* place_table(uint64_t bytes, uint64_t moving_in, bool grown) {
-  table_header* header = nullptr;
+// MiB where they needed one).
+table_header* place_table(uint64_t bytes, uint64_t moving_in) {
+  table_header* header;
   uint64_t mapped = 0;
   if (bytes >= kMappedBytes) {
     mapped = page_round(sizeof(table_header) + bytes);
-    const bool spare_only = !grown && wastes_mapping(mapped, sizeof(table_header) + bytes);
-    header = reinterpret_cast<table_header*>(map_table(mapped, moving_in, spare_only));
-    if (header == nullptr) mapped = 0;
-  }
-  if (header == nullptr) {
+    header = reinterpret_cast<table_header*>(map_table(mapped, moving_in));
+  } else {
     // checked_alloc's sizes are 32-bit; the header fits beside any table
-    // that table_size accepted and that is not mapped (under 8 MiB).
+    // that table_size accepted below the mapping threshold.
     header = static_cast<table_header*>(
         checked_alloc(static_cast<uint32_t>(sizeof(table_header) + bytes)));
   }
@@ -182,7 +169,7 @@ void release(table_header* header) {
 }  // namespace
 
 void* allocate_table(uint64_t count, uint64_t elem_size) {
-  return place_table(table_size(count, elem_size), 0, false) + 1;
+  return place_table(table_size(count, elem_size), 0) + 1;
 }
 
 void* resize_table(void* table, uint64_t count, uint64_t elem_size) {
@@ -203,7 +190,7 @@ void* resize_table(void* table, uint64_t count, uint64_t elem_size) {
   // A mapped table growing into a mapping moves its pages there.
   uint64_t old_mapped = header->mapped;
   bool moving = old_mapped != 0 && bytes >= kMappedBytes;
-  table_header* moved = place_table(bytes, moving ? old_mapped : 0, true);
+  table_header* moved = place_table(bytes, moving ? old_mapped : 0);
   if (moving) {
     // The old pages move into the start of the new mapping, huge pages
     // whole, as both start on a huge page: nothing is copied.

@@ -5,10 +5,8 @@
 // made at that size or grown to it, are therefore mapped on their own, in
 // whole huge pages of 2 MiB, and marked for huge pages, so that the system
 // backs them with a fraction of the page faults; smaller ones come from
-// checked_alloc, and so do tables made at their final size that would leave
-// over a quarter of a new mapping unused. The mapping of a freed table is
-// kept for the next large tables, within the most memory the live tables
-// have held at once.
+// checked_alloc. The mapping of a freed table is kept for the next large
+// tables, within the most memory the live tables have held at once.
 //
 // A table<T> owns its block and frees it when it goes out of scope; it moves
 // but never copies. Its contents are unset when it is made or grows. A size
