@@ -130,12 +130,15 @@ void hash_all_lines(const line_rules& rules, hash_form form, int fd, const char*
         mark_due = false;
       }
       if (whole_runs && !in_line) {
-        // Room for a line a byte, for as many bytes as the table has lines
-        // (and a few pages more): the table grows with its lines, and a small
-        // file's stays small, rather than with a block's worth of room for
-        // each block. A line cut by the part's end is taken below.
+        // Room for a line a byte: the part fills the room the table has
+        // left, or a few pages where it is nearly full, so that the table
+        // doubles only once its room is used. Asking for as many bytes as
+        // it had lines doubled a table twice over its lines, and the table
+        // of a file of 50,000 lines past 1 MiB into a huge page. A line cut
+        // by the part's end is taken below.
+        const int64_t room_left = static_cast<int64_t>(fill.lines.room()) - fill.count - 3;
         const auto part = static_cast<size_t>(
-            std::min<int64_t>(end - p, std::max<int64_t>(fill.count, kLeastPart)));
+            std::min<int64_t>(end - p, std::max<int64_t>(room_left, kLeastPart)));
         make_room(fill, part);
         fill.count += hash_whole_lines(form, p, p + part, &fill.lines[fill.count + 1].key,
                                        sizeof(line_entry) / sizeof(int32_t), &p);
