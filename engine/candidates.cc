@@ -217,7 +217,12 @@ bool give_up_at(step_count& count, const search_limits& limits, int32_t i, int32
 // walked: the walk reads it from its start, often beyond the first cache
 // line of it, past the lines that already end chains; and the words that
 // say where it ends and which of its lines end chains.
-void prefetch_class(const search_books& books, const int32_t* class_list, int32_t start) {
+//
+// The prefetch helpers are inlined where they are called: a function that
+// only prefetches looks to the compiler like one without effect, and it
+// drops the calls to it.
+[[gnu::always_inline]] inline void prefetch_class(const search_books& books,
+                                                   const int32_t* class_list, int32_t start) {
   const int32_t* first = &class_list[start];
   __builtin_prefetch(first);
   __builtin_prefetch(first + 16);
@@ -232,8 +237,10 @@ void prefetch_class(const search_books& books, const int32_t* class_list, int32_
 // in turn from the class's rank, which old_classes hold while a band search
 // runs: asked for kLookAhead old lines apart, the entry first, then the
 // lines there.
-void prefetch_band_walk(const search_books& books, const int32_t* class_list,
-                        const int32_t* ranked, int32_t i, int32_t old_count) {
+[[gnu::always_inline]] inline void prefetch_band_walk(const search_books& books,
+                                                       const int32_t* class_list,
+                                                       const int32_t* ranked, int32_t i,
+                                                       int32_t old_count) {
   if (i + 2 * kLookAhead <= old_count && ranked[i + 2 * kLookAhead] != 0) {
     const int32_t r = ranked[i + 2 * kLookAhead] - 1;
     __builtin_prefetch(&books.band_entry[r]);
