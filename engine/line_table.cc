@@ -83,9 +83,14 @@ struct table_fill {
   int32_t count = 0;
 };
 
+// A table holds entry 0, the lines and the two spare entries after them.
 void make_room(table_fill& fill, uint64_t lines) {
-  // The lines and the two spare entries after them.
   fill.lines.make_room(static_cast<uint64_t>(fill.count) + 1 + lines + 2);
+}
+
+// The lines the table takes before it must grow.
+int64_t room_left(const table_fill& fill) {
+  return static_cast<int64_t>(fill.lines.room()) - (int64_t{fill.count} + 1 + 2);
 }
 
 void add_line(table_fill& fill, int32_t hash) {
@@ -136,9 +141,8 @@ void hash_all_lines(const line_rules& rules, hash_form form, int fd, const char*
         // it had lines doubled a table twice over its lines, and the table
         // of a file of 50,000 lines past 1 MiB into a huge page. A line cut
         // by the part's end is taken below.
-        const int64_t room_left = static_cast<int64_t>(fill.lines.room()) - fill.count - 3;
         const auto part = static_cast<size_t>(
-            std::min<int64_t>(end - p, std::max<int64_t>(room_left, kLeastPart)));
+            std::min<int64_t>(end - p, std::max<int64_t>(room_left(fill), kLeastPart)));
         make_room(fill, part);
         fill.count += hash_whole_lines(form, p, p + part, &fill.lines[fill.count + 1].key,
                                        sizeof(line_entry) / sizeof(int32_t), &p);
