@@ -36,11 +36,20 @@ struct text_file {
   int32_t count() const { return static_cast<int32_t>(offsets.size()) - 1; }
 };
 
+// What one run of the change output printed, and whether it reported a
+// change.
+struct emitted {
+  std::string text;
+  bool changes_found;
+};
+
 // Runs the change output for old and new with the given pairings (element i
-// is the new line paired with old line i); returns what it printed and sets
-// found to whether it reported a change.
-std::string run_emit(const print_request& request, const text_file& old_file,
-                     const text_file& new_file, const std::vector<int32_t>& pairs, bool& found) {
+// is the new line paired with old line i).
+emitted run_emit(output_format format, const text_file& old_file, const text_file& new_file,
+                 const std::vector<int32_t>& pairs, const char* symbol = "NAME",
+                 int32_t context = 3, bool expand_tabs = false) {
+  const print_request request{format, context, expand_tabs, symbol, old_file.path.c_str(),
+                              new_file.path.c_str()};
   match_result result;
   result.line_count[0] = old_file.count();
   result.line_count[1] = new_file.count();
@@ -54,29 +63,16 @@ std::string run_emit(const print_request& request, const text_file& old_file,
     std::copy(from.begin(), from.end(), to.data());
   }
   ::testing::internal::CaptureStdout();
-  found = emit_changes(result, request);
+  const bool found = emit_changes(result, request);
   fflush(stdout);
-  return ::testing::internal::GetCapturedStdout();
+  return emitted{::testing::internal::GetCapturedStdout(), found};
 }
 
-// What the change output prints in format.
+// What the change output prints.
 std::string emit(output_format format, const text_file& old_file, const text_file& new_file,
                  const std::vector<int32_t>& pairs, const char* symbol = "NAME",
                  int32_t context = 3, bool expand_tabs = false) {
-  const print_request request{format, context, expand_tabs, symbol, old_file.path.c_str(),
-                              new_file.path.c_str()};
-  bool found = false;
-  return run_emit(request, old_file, new_file, pairs, found);
-}
-
-// Whether the change output in format reports a change.
-bool reports_changes(output_format format, const text_file& old_file, const text_file& new_file,
-                     const std::vector<int32_t>& pairs) {
-  const print_request request{format, 3, false, "NAME", old_file.path.c_str(),
-                              new_file.path.c_str()};
-  bool found = false;
-  run_emit(request, old_file, new_file, pairs, found);
-  return found;
+  return run_emit(format, old_file, new_file, pairs, symbol, context, expand_tabs).text;
 }
 
 struct format_case {
@@ -97,8 +93,9 @@ TEST(EmitChanges, FirstWorkedExampleInEveryFormat) {
        "#ifdef NAME\nf\n#endif NAME\n"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(emit(c.format, old_file, new_file, {1, 0, 2, 3, 5}), c.expected) << static_cast<int>(c.format);
-    EXPECT_TRUE(reports_changes(c.format, old_file, new_file, {1, 0, 2, 3, 5}));
+    const emitted out = run_emit(c.format, old_file, new_file, {1, 0, 2, 3, 5});
+    EXPECT_EQ(out.text, c.expected) << static_cast<int>(c.format);
+    EXPECT_TRUE(out.changes_found);
   }
 }
 
@@ -149,10 +146,12 @@ TEST(EmitChanges, MergedOutputCarriesTheOldTailAndNoSymbolBlocks) {
             "a\n#ifdef \nb\n#else \nx\n#endif \ntail");
   // Files whose lines all match still print the old text under -D.
   text_file same({"a", "x"}, "t");
-  EXPECT_EQ(emit(FMT_IFDEF, same, new_file, {1, 2}), "a\nx\nt");
-  EXPECT_TRUE(reports_changes(FMT_IFDEF, same, new_file, {1, 2}));
-  EXPECT_EQ(emit(FMT_NORMAL, same, new_file, {1, 2}), "");
-  EXPECT_FALSE(reports_changes(FMT_NORMAL, same, new_file, {1, 2}));
+  const emitted merged = run_emit(FMT_IFDEF, same, new_file, {1, 2});
+  EXPECT_EQ(merged.text, "a\nx\nt");
+  EXPECT_TRUE(merged.changes_found);
+  const emitted listed = run_emit(FMT_NORMAL, same, new_file, {1, 2});
+  EXPECT_EQ(listed.text, "");
+  EXPECT_FALSE(listed.changes_found);
 }
 
 TEST(EmitChanges, TabsExpandToMultiplesOfEight) {
