@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "base/table.h"
 #include "engine/class_ranges.h"
@@ -11,8 +12,9 @@
 
 namespace {
 
-// The bits of each class of this many lines or more are set once, in at
-// most 16 MiB; those of smaller classes are set for each row and cleared.
+// The bits of the classes with this many lines or more in a row's words
+// are set once, those with the most first, in at most 16 MiB; those of the
+// other classes are set for each row and cleared.
 constexpr int32_t kLargeClass = 64;
 constexpr uint64_t kMostClassMemory = uint64_t{1} << 21;
 
@@ -73,6 +75,12 @@ member_span lines_in_words(const int32_t* class_list, int32_t start, int32_t end
   return span;
 }
 
+// A class whose bits are set once: its start, and its lines in the words.
+struct large_class {
+  int32_t start;
+  member_span span;
+};
+
 // The bits of new lines 1..new_lines of each class of the new_count lines in
 // class_list.
 class_bits make_class_bits(const int32_t* class_list, int32_t new_count, int32_t new_lines) {
@@ -84,19 +92,29 @@ class_bits make_class_bits(const int32_t* class_list, int32_t new_count, int32_t
   bits.scratch = zeroed_table<uint64_t>(words);
   bits.large_at = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
   for (int32_t g = 0; g <= new_count / 64 + 1; ++g) bits.large_at[g] = -1;
-  uint64_t large_count = 0;
-  for (int32_t start = 1; start <= new_count; start = class_end(bits.ranges, start))
-    if (class_end(bits.ranges, start) - start >= kLargeClass) ++large_count;
-  if (large_count == 0 || large_count * words > kMostClassMemory) return bits;
-  bits.large = zeroed_table<uint64_t>(large_count * words);
-  int32_t index = 0;
+  // The classes with the most lines in the words, as many as fit.
+  std::vector<large_class> chosen;
   for (int32_t start = 1, end; start <= new_count; start = end) {
     end = class_end(bits.ranges, start);
     if (end - start < kLargeClass) continue;
-    bits.large_at[start >> 6] = index;
-    set_class_bits(class_list, start, lines_in_words(class_list, start, end, 0, bits.words),
+    const member_span span = lines_in_words(class_list, start, end, 0, bits.words);
+    if (span.to - span.from >= kLargeClass) chosen.push_back({start, span});
+  }
+  const uint64_t fit = kMostClassMemory / words;
+  if (chosen.size() > fit) {
+    const auto by_lines = [](const large_class& a, const large_class& b) {
+      return a.span.to - a.span.from > b.span.to - b.span.from;
+    };
+    std::nth_element(chosen.begin(), chosen.begin() + static_cast<std::ptrdiff_t>(fit),
+                     chosen.end(), by_lines);
+    chosen.resize(fit);
+  }
+  if (chosen.empty()) return bits;
+  bits.large = zeroed_table<uint64_t>(chosen.size() * words);
+  for (size_t index = 0; index < chosen.size(); ++index) {
+    bits.large_at[chosen[index].start >> 6] = static_cast<int32_t>(index);
+    set_class_bits(class_list, chosen[index].start, chosen[index].span,
                    bits.large.data() + index * words);
-    ++index;
   }
   return bits;
 }
@@ -416,14 +434,23 @@ uint64_t row_word_steps(const row_levels& levels, int32_t old_count, int32_t row
 }
 
 int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
-                            const int32_t* class_list, int32_t new_count, int32_t new_lines) {
+                            const int32_t* class_list, int32_t new_count, int32_t new_lines,
+                            const diagonal_band& band) {
   if (old_lines == 0 || new_lines == 0) return 0;
   class_bits bits = make_class_bits(class_list, new_count, new_lines);
-  const int32_t words = (new_lines - 1) / 64 + 1;
-  table<uint64_t> row = row_before_any_line(words);
-  for (int32_t i = 1; i <= old_lines; ++i)
-    advance_row(bits, old_classes, i, row.data(), row.data(), words, 0);
-  return rises_up_to(row.data(), new_lines - 1);
+  const row_window window{band.low, band_row_words(band, new_lines), words_per_row(new_lines)};
+  // One level that keeps no row but the last: only the last row is read.
+  row_levels levels;
+  levels.count = 1;
+  levels.step[0] = old_lines;
+  row_store store = open_row_store(bits, old_classes, old_lines, levels, window);
+  int32_t k = 0;  // the rises left below the window, and those in it up to new line new_lines
+  const table<uint64_t> row = forward_rows(store, &k);
+  const int64_t top = int64_t{new_lines} - 1 - int64_t{64} * window_start(window, old_lines);
+  if (top >= 0)
+    k += rises_up_to(row.data(),
+                     static_cast<int32_t>(std::min<int64_t>(top, 64 * int64_t{window.words} - 1)));
+  return k;
 }
 
 namespace {

@@ -83,11 +83,14 @@ uint64_t row_level_memory(const row_levels& levels, int32_t old_count, int32_t r
 // The row words the search by rows computes at most: a pass for each level.
 uint64_t row_word_steps(const row_levels& levels, int32_t old_count, int32_t row_words);
 
-// The length of a longest common subsequence of old lines 1..old_lines
-// and new lines 1..new_lines (at most the views' lengths), from the rows of
-// those old lines computed only in the words of those new lines.
+// The length of a longest chain of old lines 1..old_lines and new lines
+// 1..new_lines (at most the views' lengths) whose pairings lie in band, or
+// in the words of a row within it (band_row_words): at least the longest
+// within band, at most the longest of those lines, and that one for a
+// whole band. Its word steps are old_lines x band_row_words(band, new_lines).
 int32_t prefix_chain_length(const int32_t* old_classes, int32_t old_lines,
-                            const int32_t* class_list, int32_t new_count, int32_t new_lines);
+                            const int32_t* class_list, int32_t new_count, int32_t new_lines,
+                            const diagonal_band& band);
 
 // For a search started by start_candidate_search, on the same classes as
 // find_candidates: puts the chain that find_candidates leaves at its longest

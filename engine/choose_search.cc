@@ -47,6 +47,10 @@ band_rows rows_within(const search_sizes& sizes, const diagonal_band& band, uint
   return band_rows{band, words, levels, row_steps(levels, sizes.old_count, words)};
 }
 
+// The diagonals of the pairings a search within band looks for: old line
+// i with new lines less than band away.
+diagonal_band check_band(int32_t band) { return diagonal_band{1 - band, band - 1}; }
+
 // The whole search by chain ends' steps at most: every matching pair and
 // every old line.
 uint64_t chain_end_steps(const search_sizes& sizes) {
@@ -111,7 +115,8 @@ void plan_band(const search_sizes& sizes, int32_t band, uint64_t row_steps, uint
   const double band_pairs = pairs_within(sizes, band);
   const int64_t check_lines = std::min<int64_t>(sizes.old_count, 8 * int64_t{band});
   const uint64_t check_steps =
-      static_cast<uint64_t>(check_lines * ((check_lines + band) / 64 + 1)) / kWordsPerStep;
+      static_cast<uint64_t>(check_lines) *
+      static_cast<uint64_t>(band_row_words(check_band(band), sizes.new_count)) / kWordsPerStep;
   if (band_pairs > static_cast<double>(row_steps)) {
     if (check_steps > row_steps / 4) return;
     plan.band_check_lines = static_cast<int32_t>(check_lines);
@@ -181,7 +186,8 @@ bool band_may_hold(const search_plan& plan, const int32_t* old_classes, int32_t 
   // Old line i pairs in the band with new lines up to i + band - 1.
   const int32_t new_lines =
       static_cast<int32_t>(std::min<int64_t>(new_count, int64_t{lines} + plan.band - 1));
-  const int32_t k = prefix_chain_length(old_classes, lines, class_list, new_count, new_lines);
+  const int32_t k = prefix_chain_length(old_classes, lines, class_list, new_count, new_lines,
+                                        check_band(plan.band));
   return 2 * (int64_t{lines} - k) + (int64_t{new_count} - old_count) < plan.band - 1;
 }
 

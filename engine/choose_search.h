@@ -44,8 +44,8 @@ struct search_plan {
   int32_t band = kNoBand;           // kNoBand: no search within a band
   uint64_t band_step_limit = 0;     // steps of the search within the band
   // Before the band, where its steps are expected to outnumber the rows':
-  // the longest chain of the first band_check_lines old lines, and the new
-  // lines they may pair with in the band, found by rows; 0: none.
+  // the longest chain of the first band_check_lines old lines within the
+  // band, found by rows of the band's width; 0: none.
   int32_t band_check_lines = 0;
   bool whole = false;               // the whole search by chain ends next
   row_levels rows;                  // else the rows, with these levels,

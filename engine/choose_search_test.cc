@@ -44,7 +44,7 @@ TEST_F(ChooseSearch, MeasuresPairsAndAtLeastTheUnpairedLines) {
     EXPECT_LE(sizes.least_unpaired, int64_t{old_count} + new_count - 2 * k);
     EXPECT_GE(sizes.least_unpaired, std::abs(old_count - new_count));
     EXPECT_EQ(prefix_chain_length(old_classes.data(), old_count, classes.new_class_list.data(),
-                                  new_count, new_count),
+                                  new_count, new_count, whole_band(old_count, new_count)),
               k);
     // A band the check on the first lines rules out gives up.
     for (const int32_t band : {4, 16, 64}) {
