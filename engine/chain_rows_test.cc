@@ -129,7 +129,7 @@ TEST_F(ChainRows, SameLongestChainOnLargePairs) {
   };
   const pair_shape shapes[] = {{3000, 5, -1, true},     {2500, 40, -1, true},
                                {2000, 3, 30, true},     {1500, 200, -1, true},
-                               {1500, 100000, -1, false}, {3000, 1, 0, false},
+                               {6000, 100000, -1, false}, {3000, 1, 0, false},
                                {9000, 30, -1, true}};
   std::mt19937 rng(777);
   for (const auto& shape : shapes) {

@@ -10,14 +10,27 @@
 namespace {
 
 // The costs the choice weighs, in one place. A step of the search by chain
-// ends (a line of a class looked at, with its search among the chain ends)
-// costs about as much as this many row word steps. The figure is the one
-// the earlier choice gave a trial of the search by chain ends before it was
-// given up for the rows; it is not measured again. The rows alone were
-// timed: on random lines of two values, 400,000 a side (bench/run --cases
-// dense), the run took 8.3 s of processor time for 6 to 10 x 10^9 row word
-// steps at four levels, about 1 ns each.
+// ends within a band (a line of a class looked at, with its search among
+// the chain ends) costs about as much as this many row word steps. The
+// figure is the one the earlier choice gave a trial of the search by chain
+// ends before it was given up for the rows; it is not measured again. As
+// a band's steps cost about what the whole search's do (below), it lets a
+// band run on to about twice what the rows would take before it is given
+// up: on the bench's short lines a band that holds the chain takes 12.2
+// million steps, and at the whole search's figure its limit would be 12.7
+// million. The rows alone were timed: on random lines of two values,
+// 400,000 a side (bench/run --cases dense), the run took 8.3 s of processor
+// time for 6 to 10 x 10^9 row word steps at four levels, about 1 ns each.
 constexpr uint64_t kWordsPerStep = 16;
+
+// The whole search against the rows: its most steps (every matching pair
+// and every old line) at this many row word steps each. Each search was
+// forced on random lines of 20 to 20,000 values, 200,000 and 300,000 a
+// side: the whole search took 23 to 50 ns a matching pair, more as the
+// classes get smaller, and the rows 0.8 to 1.1 ns a word step. At a
+// band's figure above, the plan took the whole search on 300,000 lines of
+// 1,000 values (7.3 s) where the rows take 5.4 s.
+constexpr uint64_t kWordsPerPair = 32;
 
 // The rows start within a band whose chains may leave twice as many lines
 // unpaired beyond the views' difference in length as the least the classes
@@ -25,26 +38,24 @@ constexpr uint64_t kWordsPerStep = 16;
 // of the chain, the chain it finds tells the band that holds it.
 constexpr int64_t kLeastRowBandBeyond = 1024;
 
-// The rows' word steps as steps of the search by chain ends; UINT64_MAX
-// where they do not fit.
-uint64_t row_steps(const row_levels& levels, int32_t old_count, int32_t row_words) {
-  return levels.count == 0 ? UINT64_MAX
-                           : row_word_steps(levels, old_count, row_words) / kWordsPerStep;
-}
-
 // The rows within a band: their words, their levels within the memory
-// allowed, and their steps (UINT64_MAX where no levels fit).
+// allowed, their word steps and those as steps of a band (UINT64_MAX where
+// no levels fit).
 struct band_rows {
   diagonal_band band;
   int32_t words;
   row_levels levels;
+  uint64_t word_steps;
   uint64_t steps;
 };
 
 band_rows rows_within(const search_sizes& sizes, const diagonal_band& band, uint64_t row_memory) {
   const int32_t words = band_row_words(band, sizes.new_count);
   const row_levels levels = choose_row_levels(sizes.old_count, words, row_memory);
-  return band_rows{band, words, levels, row_steps(levels, sizes.old_count, words)};
+  const uint64_t word_steps =
+      levels.count == 0 ? UINT64_MAX : row_word_steps(levels, sizes.old_count, words);
+  const uint64_t steps = levels.count == 0 ? UINT64_MAX : word_steps / kWordsPerStep;
+  return band_rows{band, words, levels, word_steps, steps};
 }
 
 // The diagonals of the pairings a search within band looks for: old line
@@ -55,6 +66,12 @@ diagonal_band check_band(int32_t band) { return diagonal_band{1 - band, band - 1
 // every old line.
 uint64_t chain_end_steps(const search_sizes& sizes) {
   return sizes.matching_pairs + static_cast<uint64_t>(sizes.old_count);
+}
+
+// Those steps as row word steps, UINT64_MAX where they do not fit.
+uint64_t whole_search_words(const search_sizes& sizes) {
+  const uint64_t steps = chain_end_steps(sizes);
+  return steps > UINT64_MAX / kWordsPerPair ? UINT64_MAX : steps * kWordsPerPair;
 }
 
 }  // namespace
@@ -152,15 +169,14 @@ search_plan choose_search(const search_sizes& sizes, int32_t band, uint64_t row_
       rows_within(sizes, whole_band(sizes.old_count, sizes.new_count), row_memory);
   plan.row_band = whole.band;
   plan.rows = whole.levels;
+  plan.whole = whole_search_words(sizes) <= whole.word_steps;
   // Both in steps of the search by chain ends.
-  const uint64_t whole_steps = chain_end_steps(sizes);
-  plan.whole = whole_steps <= whole.steps;
   uint64_t first_row_steps = whole.steps;
   if (!plan.whole) {
     first_row_steps =
         std::min(first_row_steps, plan_row_band(sizes, row_memory, whole.words, plan));
   }
-  plan_band(sizes, band, first_row_steps, whole_steps, plan);
+  plan_band(sizes, band, first_row_steps, chain_end_steps(sizes), plan);
   return plan;
 }
 
@@ -169,11 +185,12 @@ search_plan widen_row_band(const search_sizes& sizes, int32_t chain, uint64_t ro
       rows_within(sizes, band_holding(sizes.old_count, sizes.new_count, chain), row_memory);
   const band_rows whole =
       rows_within(sizes, whole_band(sizes.old_count, sizes.new_count), row_memory);
-  const uint64_t whole_steps = chain_end_steps(sizes);
-  const bool band_cheapest = band.steps <= whole_steps && band.steps <= whole.steps;
+  const uint64_t whole_words = whole_search_words(sizes);
+  const bool band_cheapest = band.levels.count > 0 && band.word_steps <= whole_words &&
+                             band.word_steps <= whole.word_steps;
   const band_rows& taken = band_cheapest ? band : whole;
   search_plan next;
-  next.whole = !band_cheapest && whole_steps <= whole.steps;
+  next.whole = !band_cheapest && whole_words <= whole.word_steps;
   next.rows = taken.levels;
   next.row_band = taken.band;
   return next;

@@ -85,7 +85,7 @@ TEST(ChooseSearchPlan, CheapestByEstimate) {
                           {2500000, 100000000000, 2600, 24 << 20, true, false},
                           {20000, 200000000, 9000, 8 << 20, false, false},
                           {5000, 10000000, 0, 8 << 20, false, false},
-                          {5000, 10000, 0, 8 << 20, false, true},
+                          {8000, 10000, 0, 8 << 20, false, true},
                           {20000, 200000000, 9000, 0, false, true},
                           {4000000, 80000000, 20000, 64 << 20, true, true}};
   for (const auto& s : shapes) {
