@@ -39,14 +39,12 @@ constexpr uint64_t kWordsPerPair = 32;
 constexpr int64_t kLeastRowBandBeyond = 1024;
 
 // The rows within a band: their words, their levels within the memory
-// allowed, their word steps and those as steps of a band (UINT64_MAX where
-// no levels fit).
+// allowed, and their word steps (UINT64_MAX where no levels fit).
 struct band_rows {
   diagonal_band band;
   int32_t words;
   row_levels levels;
   uint64_t word_steps;
-  uint64_t steps;
 };
 
 band_rows rows_within(const search_sizes& sizes, const diagonal_band& band, uint64_t row_memory) {
@@ -54,8 +52,12 @@ band_rows rows_within(const search_sizes& sizes, const diagonal_band& band, uint
   const row_levels levels = choose_row_levels(sizes.old_count, words, row_memory);
   const uint64_t word_steps =
       levels.count == 0 ? UINT64_MAX : row_word_steps(levels, sizes.old_count, words);
-  const uint64_t steps = levels.count == 0 ? UINT64_MAX : word_steps / kWordsPerStep;
-  return band_rows{band, words, levels, word_steps, steps};
+  return band_rows{band, words, levels, word_steps};
+}
+
+// The rows' word steps as steps of a band; UINT64_MAX where they do not fit.
+uint64_t band_steps(const band_rows& rows) {
+  return rows.word_steps == UINT64_MAX ? UINT64_MAX : rows.word_steps / kWordsPerStep;
 }
 
 // The diagonals of the pairings a search within band looks for: old line
@@ -158,7 +160,7 @@ uint64_t plan_row_band(const search_sizes& sizes, uint64_t row_memory, int32_t w
   if (rows.levels.count == 0 || int64_t{4} * rows.words > whole_words) return UINT64_MAX;
   plan.rows = rows.levels;
   plan.row_band = rows.band;
-  return rows.steps;
+  return band_steps(rows);
 }
 
 }  // namespace
@@ -171,7 +173,7 @@ search_plan choose_search(const search_sizes& sizes, int32_t band, uint64_t row_
   plan.rows = whole.levels;
   plan.whole = whole_search_words(sizes) <= whole.word_steps;
   // Both in steps of the search by chain ends.
-  uint64_t first_row_steps = whole.steps;
+  uint64_t first_row_steps = band_steps(whole);
   if (!plan.whole) {
     first_row_steps =
         std::min(first_row_steps, plan_row_band(sizes, row_memory, whole.words, plan));
