@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 void start_candidate_search(candidate_search& search, int32_t old_count) {
   search.chain_ends = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
+  search.chain_end_mask = kEveryLevel;
   search.candidate_list = table<candidate_link>(64);
   search.block_old_pos = table<int32_t>(1);
   search.old_step = table<uint16_t>(64);
@@ -15,6 +17,12 @@ void start_candidate_search(candidate_search& search, int32_t old_count) {
   search.far_count = 0;
   search.candidate_count = 0;
   search.schedule = compaction_schedule{};
+}
+
+void keep_last_chain_ends(candidate_search& search, int32_t levels) {
+  assert(std::has_single_bit(static_cast<uint32_t>(levels)));
+  search.chain_ends = table<int32_t>(static_cast<uint64_t>(levels));
+  search.chain_end_mask = levels - 1;
 }
 
 candidate candidate_at(const candidate_search& search, int32_t c) {
@@ -130,14 +138,14 @@ void keep_reached(kept_records& kept, const candidate_link* candidate_list, int3
   }
 }
 
-// The records from 64 * (from / 64) on that the sentinel, chain_ends[0..k]
-// and held reach, each with its rank among them.
+// The records from 64 * (from / 64) on that the sentinel, the chain ends of
+// levels 0..k and held reach, each with its rank among them.
 kept_records mark_kept(const candidate_search& search, int32_t k, int32_t held, int32_t from) {
   const int64_t first = from / 64;
   const uint64_t words = static_cast<uint64_t>(search.candidate_count / 64 + 1 - first);
   kept_records kept{first, words, zeroed_table<uint64_t>(words), table<uint32_t>(words)};
   keep(kept, 0);  // the sentinel, which ends every chain
-  for (int32_t p = 0; p <= k; ++p) keep(kept, search.chain_ends[p]);
+  for (int32_t p = lowest_kept_level(search, k); p <= k; ++p) keep(kept, chain_end(search, p));
   keep(kept, held);
   keep_reached(kept, search.candidate_list.data(), search.candidate_count);
   uint32_t count = 0;
@@ -230,9 +238,10 @@ int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, i
   const kept_records kept = mark_kept(search, k, *held, from);
   const int32_t moved_from = first_moved(kept);
   search.candidate_count = move_kept_down(search, kept, moved_from);
-  int32_t* ends = search.chain_ends.data();
-  for (int32_t p = 0; p <= k; ++p)
-    if (ends[p] >= moved_from) ends[p] = new_index(kept, ends[p]);
+  for (int32_t p = lowest_kept_level(search, k); p <= k; ++p) {
+    int32_t& end = chain_end(search, p);
+    if (end >= moved_from) end = new_index(kept, end);
+  }
   if (*held >= moved_from) *held = new_index(kept, *held);
   return search.candidate_count;
 }
@@ -288,7 +297,9 @@ int32_t add_candidate_compacting(candidate_search& search, int32_t k, int32_t ol
 
 bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k) {
   const int32_t count = search.candidate_count;
-  if (count < 1 || k < 0 || search.chain_ends[0] != 0) return false;
+  if (count < 1 || k < 0) return false;
+  const int32_t lowest = lowest_kept_level(search, k);
+  if (lowest == 0 && chain_end(search, 0) != 0) return false;
   const candidate sentinel = candidate_at(search, 0);
   if (sentinel.old_pos != 0 || sentinel.new_pos != 0 || sentinel.prev != 0) return false;
   // Element c: the records on the chain that record c ends, the sentinel's
@@ -304,8 +315,8 @@ bool candidates_hold_together(const candidate_search& search, int32_t from, int3
     last_old = record.old_pos;
   }
   int32_t last_new = 0;
-  for (int32_t p = std::max(from, 1); p <= k; ++p) {
-    const int32_t end = search.chain_ends[p];
+  for (int32_t p = std::max({from, lowest, 1}); p <= k; ++p) {
+    const int32_t end = chain_end(search, p);
     if (end <= 0 || end >= count || length[static_cast<size_t>(end)] != p) return false;
     const int32_t new_pos = candidate_at(search, end).new_pos;
     if (new_pos <= last_new) return false;

@@ -12,6 +12,7 @@
 #ifndef OVARN_ENGINE_CANDIDATE_RECORDS_H_
 #define OVARN_ENGINE_CANDIDATE_RECORDS_H_
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/table.h"
@@ -38,6 +39,9 @@ struct far_old_line {
 // The step of a record listed in far_list.
 constexpr uint16_t kFarStep = 0xFFFF;
 
+// The mask of chain_ends that keeps every level at its own element.
+constexpr int32_t kEveryLevel = -1;
+
 // When add_candidate_compacting next looks at the list, and what the last
 // compactions kept.
 struct compaction_schedule {
@@ -63,14 +67,35 @@ struct candidate_search {
   table<uint16_t> old_step;
   table<far_old_line> far_list;
   int32_t far_count = 0;
-  // Element p: index of the record ending the best chain of length p.
+  // Element p & chain_end_mask: index of the record ending the best chain
+  // of length p. With the mask kEveryLevel every level has its element; a
+  // search in a band keeps only the last chain_end_mask + 1 levels, the
+  // others being done with, in a ring.
   table<int32_t> chain_ends;
+  int32_t chain_end_mask = kEveryLevel;
   compaction_schedule schedule;
 };
 
 // chain_ends for old_count old view lines (old_count + 2 elements) and no
 // records, ready for a search, which appends the sentinel first.
 void start_candidate_search(candidate_search& search, int32_t old_count);
+
+// chain_ends as a ring of levels elements (a power of two) in place of one
+// element a level: only the last levels levels are kept from then on.
+void keep_last_chain_ends(candidate_search& search, int32_t levels);
+
+// The element of chain_ends that holds level p.
+inline int32_t& chain_end(candidate_search& search, int32_t p) {
+  return search.chain_ends[static_cast<uint32_t>(p & search.chain_end_mask)];
+}
+inline int32_t chain_end(const candidate_search& search, int32_t p) {
+  return search.chain_ends[static_cast<uint32_t>(p & search.chain_end_mask)];
+}
+
+// The lowest level of 0..k whose chain end chain_ends still holds.
+inline int32_t lowest_kept_level(const candidate_search& search, int32_t k) {
+  return search.chain_end_mask == kEveryLevel ? 0 : std::max(0, k - search.chain_end_mask);
+}
 
 // Record c, with its old line.
 candidate candidate_at(const candidate_search& search, int32_t c);
@@ -84,10 +109,10 @@ void pair_chain_lines(const candidate_search& search, int32_t last, int32_t offs
 // record's; returns the new record's index.
 int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev);
 
-// The same, for a search whose chains end at chain_ends[0..k]: a list grown
-// past its schedule's limit is first rid of the records that no chain end
-// reaches, as compact_candidates does, the one named by prev kept with them
-// and prev renumbered.
+// The same, for a search whose chains end at the levels 0..k that
+// chain_ends holds: a list grown past its schedule's limit is first rid of
+// the records that no chain end reaches, as compact_candidates does, the one
+// named by prev kept with them and prev renumbered.
 int32_t add_candidate_compacting(candidate_search& search, int32_t k, int32_t old_pos,
                                  int32_t new_pos, int32_t& prev);
 
@@ -96,23 +121,24 @@ void reserve_candidates(candidate_search& search, int32_t count);
 
 // Looks at the records from 64 * (from / 64) on: from is rounded down to the
 // first record of its block of 64, as the old lines are kept by blocks. Of
-// those it keeps the ones reachable through prev from chain_ends[0..k] and
-// from *held (a record the caller still names), moves them down in their
-// order, and rewrites their prev, chain_ends[0..k] and *held to the new
-// indices. The records before 64 * (from / 64) all stay where they are, with
-// their indices: no prev leads from them to a later record, so a compaction
-// may look at the records made since the last one alone, where most of those
-// that no chain reaches lie. Sets candidate_count to the records kept and
-// returns it.
+// those it keeps the ones reachable through prev from the ends of the
+// levels 0..k that chain_ends holds and from *held (a record the caller
+// still names), moves them down in their order, and rewrites their prev,
+// those chain ends and *held to the new indices. The records before
+// 64 * (from / 64) all stay where they are, with their indices: no prev
+// leads from them to a later record, so a compaction may look at the
+// records made since the last one alone, where most of those that no chain
+// reaches lie. Sets candidate_count to the records kept and returns it.
 int32_t compact_candidates(candidate_search& search, int32_t k, int32_t* held, int32_t from);
 
 // Whether the records and the chains hold together as the searches leave
 // them: record 0 is the sentinel; records lie in the order of their old
 // lines; each record's prev lies before it, at a lower old and a lower new
-// line; the chain from chain_ends[p] is p records long before the sentinel
-// for p = from..k, and those chain ends' new lines rise with p (the search
-// by rows keeps level k alone: from = k). It reads every record once; the
-// random tests call it, and debug builds after each search.
+// line; the chain from the end of level p is p records long before the
+// sentinel, and those ends' new lines rise with p, for the levels p of
+// from..k that chain_ends holds (the search by rows keeps level k alone:
+// from = k). It reads every record once; the random tests call it, and
+// debug builds after each search.
 bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k);
 
 #endif  // OVARN_ENGINE_CANDIDATE_RECORDS_H_

@@ -10,7 +10,10 @@
 #include "port/kernels.h"
 
 void set_chain_position(chain_positions& chain, int32_t p, int32_t y) {
-  chain.pos[p] = y;
+  const auto at = static_cast<uint32_t>(p & chain.ring_mask);
+  chain.pos[at] = y;
+  // Its mirror past the ring; without a ring, the same element again.
+  if (at < kRingMirror) chain.pos[at + static_cast<uint32_t>(chain.ring_mask + 1)] = y;
   if (p % 64 == 0) chain.sample[p / 64] = y;
 }
 
@@ -27,43 +30,59 @@ int32_t count_below_64(const int32_t* first, int32_t y) {
 
 int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y) {
   // A pairing that lengthens the longest chain costs one comparison.
-  if (chain.pos[k] < y) return k + 1;
+  if (*level_pos(chain, k) < y) return k + 1;
   // The answer lies after the last sampled level below y (level 0 is, as
   // its position is 0), and no further than the next sampled level.
   const int32_t* sample = chain.sample;
   int32_t below =
       static_cast<int32_t>(std::lower_bound(sample, sample + k / 64 + 1, y) - sample) - 1;
   int32_t first = below * 64 + 1;
-  if (below * 64 + 64 <= k) return first + count_below_64(chain.pos + first, y);
-  return static_cast<int32_t>(std::lower_bound(chain.pos + first, chain.pos + k + 1, y) -
-                              chain.pos);
+  // A ring holds the levels read (its mask is all ones without one).
+  assert(static_cast<uint32_t>(k - first) <= static_cast<uint32_t>(chain.ring_mask));
+  const int32_t* from = level_pos(chain, first);
+  if (below * 64 + 64 <= k) return first + count_below_64(from, y);
+  return first + static_cast<int32_t>(std::lower_bound(from, from + (k + 1 - first), y) - from);
 }
 
 int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor) {
-  if (chain.pos[k] < y) return k + 1;
+  if (*level_pos(chain, k) < y) return k + 1;
   if (floor == 0) return search_candidates(chain, k, y);
   // Mostly the very next level.
-  if (chain.pos[floor + 1] >= y) return floor + 1;
-  // chain.pos[floor] < y <= chain.pos[k]. The answer mostly lies a few
+  assert(static_cast<uint32_t>(k - floor - 1) <= static_cast<uint32_t>(chain.ring_mask));
+  const int32_t* above = level_pos(chain, floor + 1);
+  if (above[0] >= y) return floor + 1;
+  // Level floor ends below y, and level k not. The answer mostly lies a few
   // levels up: count the levels below y a block of 16 at a time, which takes
   // no branch that depends on where in the block it lies; an answer far away
   // is left to the sampled index.
   constexpr int32_t kBlock = 16;
+  static_assert(4 * kBlock <= kRingMirror);
   for (int32_t first = floor + 1; first <= k - kBlock + 1 && first <= floor + 4 * kBlock;
        first += kBlock) {
-    int32_t below_y = count_below_16(chain.pos + first, y);
+    int32_t below_y = count_below_16(above + (first - floor - 1), y);
     if (below_y < kBlock) return first + below_y;
   }
   if (k - floor <= 4 * kBlock)
-    return static_cast<int32_t>(
-        std::lower_bound(chain.pos + floor + 1, chain.pos + k + 1, y) - chain.pos);
+    return floor + 1 +
+           static_cast<int32_t>(std::lower_bound(above, above + (k - floor), y) - above);
   return search_candidates(chain, k, y);
 }
 
 namespace {
 
-// The end_mask that keeps every level at its own element: no ring.
-constexpr int32_t kNoRing = -1;
+// The levels a search in a band keeps, in rings: a pairing of old line i
+// with new line y, less than band away, changes a level s less than 2 band
+// below the longest: the levels above s end at distinct new lines beyond
+// y, each made at an old line up to i and so below i + band. Its
+// predecessor ends level s - 1, and the search for s reads up to 63 levels
+// below it, so 2 band + 64 levels do; a power of two of at least 4 band
+// leaves room. A ring of more levels than the old lines never wraps.
+int32_t ring_levels(const search_limits& limits, int32_t old_count) {
+  const int64_t needed = std::min(int64_t{4} * limits.band, int64_t{old_count} + 1);
+  int32_t levels = 2 * kRingMirror;
+  while (levels < needed) levels *= 2;
+  return levels;
+}
 
 // The search's own bookkeeping, beside chain_ends. A class line that already
 // ends a chain changes nothing in the search: it would find its own chain
@@ -76,17 +95,18 @@ struct search_books {
   marked_set chain_end_members;  // class_list indices of lines that end a chain
   class_ranges classes;          // where each class ends
   chain_positions chain;         // where the chains end, level by level
-  table<int32_t> chain_pos;      // the storage of chain.pos
+  table<int32_t> chain_pos;      // the storage of chain.pos, or its ring
   table<int32_t> chain_sample;   // the storage of chain.sample
   // Element j: class_list element 64 j, so that a walk can pass over a long
   // run of a class without reading every cache line of it on the way.
   table<int32_t> member_sample;
   // Element p & end_mask: the class_list index of the line that ends level
   // p. Without a band it lies in the storage of the old lines' classes
-  // (end_mask kNoRing): while old line i is searched the chains are at most
-  // i long, and the classes of lines up to i are read. A search in a band
-  // changes only levels near the longest, and keeps the last end_mask + 1
-  // of them in a ring of its own, leaving the classes as they were.
+  // (end_mask kEveryLevel): while old line i is searched the chains are at
+  // most i long, and the classes of lines up to i are read. A search in a
+  // band changes only levels near the longest, and keeps the last
+  // end_mask + 1 of them in a ring of its own, leaving the classes as they
+  // were.
   int32_t* end_member;
   int32_t end_mask;
   table<int32_t> end_ring;
@@ -104,20 +124,19 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   search_books books;
   books.chain_end_members = make_marked_set(static_cast<uint32_t>(new_count) + 2);
   books.classes = make_class_ranges(class_list, new_count);
-  books.chain_pos = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
   books.chain_sample = table<int32_t>(static_cast<uint64_t>(old_count) / 64 + 2);
-  books.chain = chain_positions{books.chain_pos.data(), books.chain_sample.data()};
   books.member_sample = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
   for (int32_t j = 0; j <= (new_count + 1) / 64; ++j) books.member_sample[j] = class_list[64 * j];
   books.end_member = old_classes;
-  books.end_mask = kNoRing;
-  if (has_band(limits)) {
-    // A pairing of old line i with new line y, less than band away, changes
-    // a level s less than 2 band below the longest: the levels above s end
-    // at distinct new lines beyond y, each made at an old line up to i and
-    // so below i + band. So the ring never wraps onto a level in use.
-    int32_t levels = 1;
-    while (levels < 4 * limits.band) levels *= 2;
+  books.end_mask = kEveryLevel;
+  if (!has_band(limits)) {
+    books.chain_pos = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
+    books.chain = chain_positions{books.chain_pos.data(), books.chain_sample.data()};
+  } else {
+    const int32_t levels = ring_levels(limits, old_count);
+    books.chain_pos = table<int32_t>(static_cast<uint64_t>(levels) + kRingMirror);
+    books.chain =
+        chain_positions{books.chain_pos.data(), books.chain_sample.data(), levels - 1};
     books.end_ring = table<int32_t>(static_cast<uint64_t>(levels));
     books.end_member = books.end_ring.data();
     books.end_mask = levels - 1;
@@ -306,14 +325,14 @@ struct class_walk {
 // the predecessor of the walk's next pairing.
 void replace_chain_end(candidate_search& search, search_books& books, class_walk& walk, int32_t k,
                        int32_t s, int32_t i, int32_t x, int32_t y) {
-  int32_t* ends = search.chain_ends.data();
-  const int32_t replaced_pos = books.chain.pos[s];
-  // The ring holds level s (end_mask is all ones without a ring).
+  const int32_t replaced_pos = *level_pos(books.chain, s);
+  // The rings hold level s (end_mask is all ones without a ring).
   assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.end_mask));
   unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
   const int32_t added = add_candidate_compacting(search, k, i, y, walk.pred);
-  const int32_t replaced = ends[s];  // read after a compaction may renumber it
-  ends[s] = added;
+  int32_t& end = chain_end(search, s);
+  const int32_t replaced = end;  // read after a compaction may renumber it
+  end = added;
   set_chain_end(books, s, x, y);
   walk.pred = replaced;
   walk.pred_pos = replaced_pos;
@@ -328,11 +347,12 @@ bool pair_with(candidate_search& search, search_books& books, class_walk& walk, 
                int32_t i, int32_t x, int32_t y) {
   const int32_t s = search_candidates_above(books.chain, k, y, walk.below);
   if (s != walk.last_replaced + 1) {
-    walk.pred = search.chain_ends[s - 1];
-    walk.pred_pos = books.chain.pos[s - 1];
+    walk.pred = chain_end(search, s - 1);
+    walk.pred_pos = *level_pos(books.chain, s - 1);
   }
   if (s == k + 1) {
-    search.chain_ends[s] = add_candidate_compacting(search, k, i, y, walk.pred);
+    const int32_t added = add_candidate_compacting(search, k, i, y, walk.pred);
+    chain_end(search, s) = added;
     set_chain_end(books, s, x, y);
     ++k;
     return true;
@@ -340,7 +360,7 @@ bool pair_with(candidate_search& search, search_books& books, class_walk& walk, 
   // Level s now ends at y, or did already: the class's later lines lie
   // beyond it.
   walk.below = s;
-  if (books.chain.pos[s] > y) replace_chain_end(search, books, walk, k, s, i, x, y);
+  if (*level_pos(books.chain, s) > y) replace_chain_end(search, books, walk, k, s, i, x, y);
   return false;
 }
 
@@ -352,7 +372,7 @@ void walk_class(candidate_search& search, search_books& books, const int32_t* cl
                 uint64_t& steps) {
   const int32_t start = span.start;
   const int32_t end = span.end;
-  class_walk walk{0, search.chain_ends[0], 0, 0};
+  class_walk walk{0, 0, 0, 0};  // the predecessor of a first level is the sentinel
   const marked_set& passed_over = books.chain_end_members;
   // The lines of a large class are seldom in the cache when the walk
   // comes to them.
@@ -403,7 +423,7 @@ void unrank_old_lines(const class_ranges& ranges, int32_t* old_classes, int32_t 
 int32_t search_old_lines(candidate_search& search, search_books& books, int32_t* old_classes,
                          int32_t old_count, const int32_t* class_list, int32_t new_count,
                          const search_limits& limits) {
-  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
+  chain_end(search, 0) = add_candidate(search, 0, 0, 0);
   int32_t k = 0;
   step_count count{0, std::max(old_count / 32, 1)};
   for (int32_t i = 1; i <= old_count; ++i) {
@@ -431,6 +451,7 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
   search_books books = open_books(old_classes, old_count, class_list, new_count, limits);
   if (!has_band(limits))
     return search_old_lines(search, books, old_classes, old_count, class_list, new_count, limits);
+  keep_last_chain_ends(search, ring_levels(limits, old_count));
   rank_old_lines(books.classes, old_classes, old_count);
   const int32_t k =
       search_old_lines(search, books, old_classes, old_count, class_list, new_count, limits);

@@ -15,23 +15,36 @@
 #include "engine/equivalence.h"
 #include "engine/match_result.h"
 
-// The new lines at which the chains end: pos[p] is the new_pos of the
-// record at chain_ends[p] (p = 0..k, rising strictly), and every 64th of
-// them is copied to sample[p / 64], a small index that the search reads first.
+// The new lines at which the chains end: level p (p = 0..k, rising
+// strictly) ends at the new_pos of its chain end, and every 64th of them is
+// copied to sample[p / 64], a small index that the search reads first.
+// Without a ring (ring_mask kEveryLevel) pos[p] holds level p. A search in
+// a band keeps only the last ring_mask + 1 levels, at pos[p & ring_mask],
+// the first kRingMirror elements repeated after the last, so that the
+// levels from any one on lie in a row for as many.
+constexpr int32_t kRingMirror = 64;
 struct chain_positions {
   int32_t* pos;
   int32_t* sample;
+  int32_t ring_mask = kEveryLevel;
 };
+
+// Level p and the levels after it, in a row.
+inline int32_t* level_pos(const chain_positions& chain, int32_t p) {
+  return chain.pos + static_cast<uint32_t>(p & chain.ring_mask);
+}
 
 // Level p of the chains now ends at new line y.
 void set_chain_position(chain_positions& chain, int32_t p, int32_t y);
 
 // Searches the chain levels 1..k, not the records, for where a pairing with
-// new line y goes: the smallest p with p = k + 1 or chain.pos[p] not less
-// than y, the level it lengthens (k + 1) or whose end it may replace.
+// new line y goes: the smallest p with p = k + 1 or level p not ending
+// below y, the level it lengthens (k + 1) or whose end it may replace. With
+// a ring, the levels kept must take in the 64 from 64 j + 1 on that hold
+// the answer.
 int32_t search_candidates(const chain_positions& chain, int32_t k, int32_t y);
 
-// The same, for a y above chain.pos[floor] (0 <= floor <= k): the answer
+// The same, for a y above the end of level floor (0 <= floor <= k): the answer
 // lies above floor, and is looked for from there in growing steps, which
 // is quick when it lies close, as it does for the next line of a class.
 int32_t search_candidates_above(const chain_positions& chain, int32_t k, int32_t y, int32_t floor);

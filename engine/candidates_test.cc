@@ -33,7 +33,7 @@ class Candidates : public engine_test {
     result.line_count[0] = tables.line_count[0];
     result.line_count[1] = tables.line_count[1];
     allocate_match_vector(result);
-    build_match_vector(candidates, candidates.chain_ends[k], classes, result);
+    build_match_vector(candidates, chain_end(candidates, k), classes, result);
     return k;
   }
 

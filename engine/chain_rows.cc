@@ -550,8 +550,8 @@ int32_t find_chain_by_rows(candidate_search& search, const int32_t* old_classes,
   *band_chain = k;
   if (!band_holds(band, old_count, new_count, k)) return -1;
   reserve_candidates(search, k + 1);
-  search.chain_ends[0] = add_candidate(search, 0, 0, 0);
-  search.chain_ends[k] = k;
+  chain_end(search, 0) = add_candidate(search, 0, 0, 0);
+  chain_end(search, k) = k;
   uint64_t old_word = 0, new_word = 0;
   uint64_t old_rest = k > 0 ? chain.old_lines[0] : 0, new_rest = k > 0 ? chain.new_lines[0] : 0;
   for (int32_t s = 1; s <= k; ++s) {

@@ -55,7 +55,7 @@ std::vector<int32_t> engine_test::load_classes(const std::string& old_text,
 
 std::vector<std::pair<int32_t, int32_t>> chain_at(const candidate_search& search, int32_t k) {
   std::vector<std::pair<int32_t, int32_t>> chain;
-  for (candidate c = candidate_at(search, search.chain_ends[k]); c.new_pos != 0;
+  for (candidate c = candidate_at(search, chain_end(search, k)); c.new_pos != 0;
        c = candidate_at(search, c.prev))
     chain.emplace_back(c.old_pos, c.new_pos);
   return chain;

@@ -20,7 +20,7 @@ void pair_lines(line_tables& tables, match_result& result) {
   classes.new_class_list.reset();
   classes.old_line_class.reset();
   allocate_match_vector(result);
-  build_match_vector(search, search.chain_ends[k], classes, result);
+  build_match_vector(search, chain_end(search, k), classes, result);
 }
 
 // No old line equals a new one: every line is left unpaired.
