@@ -77,7 +77,8 @@ void reserve_candidates(candidate_search& search, int32_t count) {
   resize_records(search, room);
 }
 
-int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev) {
+int32_t add_candidate_slowly(candidate_search& search, int32_t old_pos, int32_t new_pos,
+                             int32_t prev) {
   const int32_t c = search.candidate_count;
   if (static_cast<uint64_t>(c) >= search.old_step.room()) {
     search.candidate_list.make_room(static_cast<uint64_t>(c) + 64);
@@ -259,6 +260,8 @@ int32_t room_after(int64_t kept, int64_t part) {
   return static_cast<int32_t>(std::min<int64_t>(kept + room, INT32_MAX));
 }
 
+}  // namespace
+
 // A list that holds its schedule's limit: compacted where that may drop an
 // eighth of it, and the next limit set from what it then holds.
 void compact_full_list(candidate_search& search, int32_t k, int32_t& prev) {
@@ -285,14 +288,6 @@ void compact_full_list(candidate_search& search, int32_t k, int32_t& prev) {
   // list to double.
   const int64_t looked_at = before - from;
   schedule.record_limit = room_after(kept, before - kept < looked_at / 8 ? 1 : 4);
-}
-
-}  // namespace
-
-int32_t add_candidate_compacting(candidate_search& search, int32_t k, int32_t old_pos,
-                                 int32_t new_pos, int32_t& prev) {
-  if (search.candidate_count >= search.schedule.record_limit) compact_full_list(search, k, prev);
-  return add_candidate(search, old_pos, new_pos, prev);
 }
 
 bool candidates_hold_together(const candidate_search& search, int32_t from, int32_t k) {

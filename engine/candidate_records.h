@@ -105,16 +105,42 @@ candidate candidate_at(const candidate_search& search, int32_t c);
 void pair_chain_lines(const candidate_search& search, int32_t last, int32_t offset,
                       int32_t* paired);
 
-// Appends {old_pos, new_pos, prev}, old_pos being no less than the last
-// record's; returns the new record's index.
-int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos, int32_t prev);
+// add_candidate for a record that opens a block of 64, finds no room, or
+// lies too far beyond its block's first old line for a step.
+int32_t add_candidate_slowly(candidate_search& search, int32_t old_pos, int32_t new_pos,
+                             int32_t prev);
 
-// The same, for a search whose chains end at the levels 0..k that
+// Appends {old_pos, new_pos, prev}, old_pos being no less than the last
+// record's; returns the new record's index. The searches append a record
+// for most old lines, so the common case is inlined where they call it.
+inline int32_t add_candidate(candidate_search& search, int32_t old_pos, int32_t new_pos,
+                             int32_t prev) {
+  const int32_t c = search.candidate_count;
+  if (c % 64 != 0 && static_cast<uint64_t>(c) < search.old_step.room()) {
+    const int64_t step = int64_t{old_pos} - search.block_old_pos[c / 64];
+    if (step < kFarStep) {
+      search.candidate_list[c] = candidate_link{new_pos, prev};
+      search.old_step[c] = static_cast<uint16_t>(step);
+      return search.candidate_count++;
+    }
+  }
+  return add_candidate_slowly(search, old_pos, new_pos, prev);
+}
+
+// Rids a list grown to its schedule's limit of the records that no chain
+// end of the levels 0..k reaches, where that pays, the one named by prev
+// kept with them and prev renumbered; sets the next limit.
+void compact_full_list(candidate_search& search, int32_t k, int32_t& prev);
+
+// add_candidate for a search whose chains end at the levels 0..k that
 // chain_ends holds: a list grown past its schedule's limit is first rid of
 // the records that no chain end reaches, as compact_candidates does, the one
 // named by prev kept with them and prev renumbered.
-int32_t add_candidate_compacting(candidate_search& search, int32_t k, int32_t old_pos,
-                                 int32_t new_pos, int32_t& prev);
+inline int32_t add_candidate_compacting(candidate_search& search, int32_t k, int32_t old_pos,
+                                        int32_t new_pos, int32_t& prev) {
+  if (search.candidate_count >= search.schedule.record_limit) compact_full_list(search, k, prev);
+  return add_candidate(search, old_pos, new_pos, prev);
+}
 
 // Room for count records in all, so that appending up to them takes no more.
 void reserve_candidates(candidate_search& search, int32_t count);
