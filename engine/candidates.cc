@@ -100,15 +100,13 @@ struct search_books {
   // Element j: class_list element 64 j, so that a walk can pass over a long
   // run of a class without reading every cache line of it on the way.
   table<int32_t> member_sample;
-  // Element p & end_mask: the class_list index of the line that ends level
-  // p. Without a band it lies in the storage of the old lines' classes
-  // (end_mask kEveryLevel): while old line i is searched the chains are at
-  // most i long, and the classes of lines up to i are read. A search in a
-  // band changes only levels near the longest, and keeps the last
-  // end_mask + 1 of them in a ring of its own, leaving the classes as they
-  // were.
+  // Element p & chain.ring_mask: the class_list index of the line that ends
+  // level p. Without a band it lies in the storage of the old lines'
+  // classes: while old line i is searched the chains are at most i long,
+  // and the classes of lines up to i are read. A search in a band changes
+  // only levels near the longest, and keeps the last ring_mask + 1 of them
+  // in a ring of its own, leaving the classes as they were.
   int32_t* end_member;
-  int32_t end_mask;
   table<int32_t> end_ring;
   // With a band, element r: the class_list index at which walks through
   // class r (by rank) enter it, its lines before that lying below the band.
@@ -128,7 +126,6 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
   books.member_sample = table<int32_t>(static_cast<uint64_t>(new_count) / 64 + 2);
   for (int32_t j = 0; j <= (new_count + 1) / 64; ++j) books.member_sample[j] = class_list[64 * j];
   books.end_member = old_classes;
-  books.end_mask = kEveryLevel;
   if (!has_band(limits)) {
     books.chain_pos = table<int32_t>(static_cast<uint64_t>(old_count) + 2);
     books.chain = chain_positions{books.chain_pos.data(), books.chain_sample.data()};
@@ -139,7 +136,6 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
         chain_positions{books.chain_pos.data(), books.chain_sample.data(), levels - 1};
     books.end_ring = table<int32_t>(static_cast<uint64_t>(levels));
     books.end_member = books.end_ring.data();
-    books.end_mask = levels - 1;
     books.band_entry = table<int32_t>(static_cast<uint64_t>(books.classes.count) + 1);
     std::copy_n(books.classes.start_of_rank.data(), books.classes.count,
                 books.band_entry.data());
@@ -151,7 +147,7 @@ search_books open_books(int32_t* old_classes, int32_t old_count, const int32_t* 
 // Level p now ends with the line at class_list index member, new line y.
 void set_chain_end(search_books& books, int32_t p, int32_t member, int32_t y) {
   set_chain_position(books.chain, p, y);
-  books.end_member[p & books.end_mask] = member;
+  books.end_member[p & books.chain.ring_mask] = member;
   mark(books.chain_end_members, member);
 }
 
@@ -326,9 +322,9 @@ struct class_walk {
 void replace_chain_end(candidate_search& search, search_books& books, class_walk& walk, int32_t k,
                        int32_t s, int32_t i, int32_t x, int32_t y) {
   const int32_t replaced_pos = *level_pos(books.chain, s);
-  // The rings hold level s (end_mask is all ones without a ring).
-  assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.end_mask));
-  unmark(books.chain_end_members, books.end_member[s & books.end_mask]);
+  // The rings hold level s (the mask is all ones without a ring).
+  assert(static_cast<uint32_t>(k - s) <= static_cast<uint32_t>(books.chain.ring_mask));
+  unmark(books.chain_end_members, books.end_member[s & books.chain.ring_mask]);
   const int32_t added = add_candidate_compacting(search, k, i, y, walk.pred);
   int32_t& end = chain_end(search, s);
   const int32_t replaced = end;  // read after a compaction may renumber it
@@ -451,7 +447,7 @@ int32_t find_candidates_within(candidate_search& search, int32_t* old_classes, i
   search_books books = open_books(old_classes, old_count, class_list, new_count, limits);
   if (!has_band(limits))
     return search_old_lines(search, books, old_classes, old_count, class_list, new_count, limits);
-  keep_last_chain_ends(search, ring_levels(limits, old_count));
+  keep_last_chain_ends(search, books.chain.ring_mask + 1);
   rank_old_lines(books.classes, old_classes, old_count);
   const int32_t k =
       search_old_lines(search, books, old_classes, old_count, class_list, new_count, limits);
