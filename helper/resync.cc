@@ -34,13 +34,13 @@ bool three_equal(helper_state& state, std::int64_t x0, std::int64_t x1, bool& eq
   return true;
 }
 
-// Lists lines cur_line[f] to cur_line[f] + count of file f (every remaining
-// line for TO_END, none for -1), each after prefix, and drops them. False
-// when a line could not be had.
+// Lists lines cur_line[f] to cur_line[f] + count of file f (none for -1;
+// TO_END lists up to the end of the file, or TO_END + 1 lines at most), each
+// after prefix, and drops them. False when a line could not be had.
 bool list_side(helper_state& state, int f, std::int32_t count, const char* prefix) {
   const std::int64_t first = state.cur_line[f];
   std::int64_t last = first - 1;
-  for (std::int64_t k = 0; count == TO_END || k <= count; ++k) {
+  for (std::int64_t k = 0; k <= count; ++k) {
     std::string_view text;
     if (!get_line(state, f, first + k, text)) return false;
     if (text.empty()) break;

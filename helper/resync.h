@@ -6,7 +6,8 @@
 //
 // A change is two counts a and b: a = -1 takes no line of the first file,
 // otherwise it covers lines L0 to L0 + a; b likewise for the second file from
-// L1. The count TO_END stands for every remaining line of the file.
+// L1. The count TO_END stands for a range that runs to the end of the file:
+// it prints as "$", and at most TO_END + 1 lines are listed for it.
 #ifndef OVARN_HELPER_RESYNC_H_
 #define OVARN_HELPER_RESYNC_H_
 

@@ -27,8 +27,16 @@ int run_comparison(helper_state& state) {
   bool differed = false;
   line_pair p;
   if (!fetch_next_pair(state, p)) return kHelperTrouble;
-  while (!p.text[0].empty() && !p.text[1].empty()) {
-    if (lines_equal(state, p.text[0], p.text[1])) {
+  while (!p.text[0].empty() || !p.text[1].empty()) {
+    if (p.text[0].empty() || p.text[1].empty()) {
+      // One file goes on: its remaining lines are added or deleted. A change
+      // lists at most TO_END + 1 of them, and the next one goes on from there,
+      // so that every line of the longer file is listed.
+      differed = true;
+      const bool listed = p.text[0].empty() ? report_window_change(state, -1, TO_END)
+                                            : report_window_change(state, TO_END, -1);
+      if (!listed) return kHelperTrouble;
+    } else if (lines_equal(state, p.text[0], p.text[1])) {
       drop_lines(state, 0, state.cur_line[0]);
       drop_lines(state, 1, state.cur_line[1]);
     } else {
@@ -42,11 +50,7 @@ int run_comparison(helper_state& state) {
     }
     if (!fetch_next_pair(state, p)) return kHelperTrouble;
   }
-  if (p.text[0].empty() && p.text[1].empty()) return differed ? kHelperChanged : kHelperSame;
-  // One file goes on: its remaining lines are added or deleted.
-  const bool listed = p.text[0].empty() ? report_window_change(state, -1, TO_END)
-                                        : report_window_change(state, TO_END, -1);
-  return listed ? kHelperChanged : kHelperTrouble;
+  return differed ? kHelperChanged : kHelperSame;
 }
 
 int run_helper(int argc, char** argv) {

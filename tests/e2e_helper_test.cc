@@ -180,27 +180,45 @@ TEST_P(HelperPairs, StandardInputAsFirstOperandIsRefused) {
   EXPECT_EQ(r.status, 2);
 }
 
-// A file that goes on long after the other ends is listed in full, not cut
-// after the count that stands for "to the end".
-TEST_P(HelperPairs, RestOfALongFileIsListedInFull) {
+// A range that runs to the end of a file lists at most 16385 lines (the
+// count that stands for "to the end", and one); where a file goes on beyond
+// them, its further lines follow in further changes, none of them lost.
+// rest_of: lines first.. of "added1".."added<count>", line n of the long
+// file being "added<n - shift>", as changes from line `first` on, the other
+// file having ended after its line `ended`.
+std::string rest_of(bool adding, int ended, int first, int shift, int count) {
+  std::string out;
+  for (int from = first; from - shift <= count; from += 16385) {
+    const std::string range = std::to_string(from) + ",$";
+    out += adding ? std::to_string(ended) + "a" + range + "\n" : range + "d" + std::to_string(ended) + "\n";
+    for (int n = from; n < from + 16385 && n - shift <= count; ++n)
+      out += (adding ? "> added" : "< added") + std::to_string(n - shift) + "\n";
+  }
+  return out;
+}
+
+TEST_P(HelperPairs, RestOfALongFileIsListedInChangesOfAtMost16385Lines) {
   temp_dir dir;
-  const std::string added = numbered("added", 100000);
+  constexpr int kAdded = 40000;
+  const std::string added = numbered("added", kAdded);
   write_file(dir / "short", "a\n");
   write_file(dir / "long", "a\n" + added);
   run_result r = compare({}, dir / "short", dir / "long");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(r.out == "1a2,$\n" + listed("> ", added)) << r.out.size() << " bytes";
+  EXPECT_TRUE(r.out == rest_of(true, 1, 2, 1, kAdded)) << r.out.size() << " bytes";
 
   r = compare({}, dir / "long", dir / "short");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(r.out == "2,$d1\n" + listed("< ", added)) << r.out.size() << " bytes";
+  EXPECT_TRUE(r.out == rest_of(false, 1, 2, 1, kAdded)) << r.out.size() << " bytes";
 
-  // The end met during the search: both rests form one change.
+  // The end met during the search: both rests form one change, then the
+  // longer file goes on alone.
   write_file(dir / "short", "a\nx\n");
   write_file(dir / "long", "a\ny\n" + added);
   r = compare({}, dir / "short", dir / "long");
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(r.out == "2,$c2,$\n< x\n---\n> y\n" + listed("> ", added))
+  EXPECT_TRUE(r.out == "2,$c2,$\n< x\n---\n> y\n" + listed("> ", numbered("added", 16384)) +
+                           rest_of(true, 2, 16387, 2, kAdded))
       << r.out.size() << " bytes";
 }
 
