@@ -40,13 +40,23 @@ void remove_and_resend(int signal_number) {
   raise(signal_number);
 }
 
-// Only a signal that still has its default action is caught. One that the
-// run was started with ignored stays ignored (a pipe whose reader has gone
-// then fails the write, which is reported), and one that a sanitizer
-// handles keeps its handler.
+// Only a signal that still has its default action is caught: one that a
+// sanitizer handles keeps its handler.
 void catch_if_default(int signal_number, void (*handler)(int)) {
   struct sigaction current;
   if (sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+  signal(signal_number, handler);
+}
+
+// The signals that end the run through its exit status are caught also when
+// the run was started with them ignored (as a shell starts a background job
+// with SIGINT ignored): the spool file must not outlive the run, and each of
+// them ends the run alike however the run was started. One that a sanitizer
+// handles keeps its handler.
+void catch_unless_handled(int signal_number, void (*handler)(int)) {
+  struct sigaction current;
+  if (sigaction(signal_number, nullptr, &current) != 0) return;
+  if (current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN) return;
   signal(signal_number, handler);
 }
 
@@ -125,7 +135,7 @@ void copy_stdin(int fd) {
 }  // namespace
 
 char* spool_stdin() {
-  for (int s : kCaughtSignals) catch_if_default(s, exit_on_signal);
+  for (int s : kCaughtSignals) catch_unless_handled(s, exit_on_signal);
   for (int s : kFatalSignals) catch_if_default(s, remove_and_resend);
 
   // The path counts as ours only once the file exists, and a signal must not

@@ -103,41 +103,47 @@ TEST(SpoolFile, TheContextHeaderNamesTheSpoolFile) {
 }
 
 // Starts ovarn reading "-" from a pipe that is kept open, sends a signal once
-// the spool file exists, and checks that it is gone afterwards.
+// the spool file exists, and checks that it is gone afterwards: also when the
+// run was started with the signal ignored, as a shell starts a background job
+// with SIGINT ignored.
 TEST(SpoolFile, SignalsRemoveTheSpoolFile) {
   temp_dir dir;
   write_file(dir / "a", "a\n");
-  for (int sig : {SIGHUP, SIGINT, SIGPIPE, SIGTERM}) {
-    const std::string before = spool_files_snapshot();
-    int input[2];
-    ASSERT_EQ(pipe(input), 0);
-    pid_t pid = fork();
-    if (pid == 0) {
-      dup2(input[0], 0);
+  for (bool started_ignored : {false, true}) {
+    for (int sig : {SIGHUP, SIGINT, SIGPIPE, SIGTERM}) {
+      SCOPED_TRACE(started_ignored ? "started ignored" : "started at its default");
+      const std::string before = spool_files_snapshot();
+      int input[2];
+      ASSERT_EQ(pipe(input), 0);
+      pid_t pid = fork();
+      if (pid == 0) {
+        signal(sig, started_ignored ? SIG_IGN : SIG_DFL);
+        dup2(input[0], 0);
+        close(input[0]);
+        close(input[1]);
+        run_request request;
+        request.path = ovarn_path();
+        request.argv = {"ovarn", "-", dir / "a"};
+        request = through_emulator(request);
+        std::vector<char*> argv;
+        for (auto& a : request.argv) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(request.path.c_str(), argv.data());
+        _exit(127);
+      }
       close(input[0]);
+      ASSERT_EQ(write(input[1], "x\n", 2), 2);
+      // Wait until the spool file appears.
+      for (int i = 0; i < 500 && spool_files_snapshot() == before; ++i) usleep(10000);
+      ASSERT_NE(spool_files_snapshot(), before) << sig;
+      kill(pid, sig);
+      int status = 0;
+      waitpid(pid, &status, 0);
       close(input[1]);
-      run_request request;
-      request.path = ovarn_path();
-      request.argv = {"ovarn", "-", dir / "a"};
-      request = through_emulator(request);
-      std::vector<char*> argv;
-      for (auto& a : request.argv) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(request.path.c_str(), argv.data());
-      _exit(127);
+      ASSERT_TRUE(WIFEXITED(status)) << sig;
+      EXPECT_EQ(WEXITSTATUS(status), 2) << sig;
+      EXPECT_EQ(spool_files_snapshot(), before) << sig;
     }
-    close(input[0]);
-    ASSERT_EQ(write(input[1], "x\n", 2), 2);
-    // Wait until the spool file appears.
-    for (int i = 0; i < 500 && spool_files_snapshot() == before; ++i) usleep(10000);
-    ASSERT_NE(spool_files_snapshot(), before) << sig;
-    kill(pid, sig);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    close(input[1]);
-    ASSERT_TRUE(WIFEXITED(status)) << sig;
-    EXPECT_EQ(WEXITSTATUS(status), 2) << sig;
-    EXPECT_EQ(spool_files_snapshot(), before) << sig;
   }
 }
 
