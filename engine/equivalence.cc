@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cstdlib>
+#include <utility>
 
 #include "base/run_both.h"
 
@@ -175,24 +177,51 @@ table<int32_t> reuse_line_table(line_tables& tables, int file, int32_t count) {
   return vector;
 }
 
+// The least and the most key of the view's entries 1..count.
+std::pair<int64_t, int64_t> key_span(const line_entry* view, int32_t count) {
+  int32_t least = view[1].key;
+  int32_t most = least;
+  for (int32_t j = 2; j <= count; ++j) {
+    least = std::min(least, view[j].key);
+    most = std::max(most, view[j].key);
+  }
+  return {least, most};
+}
+
+// The new view's keys moved to the top of its own table, so that the class
+// list can be built from the table's start over entries already read: the
+// key of line j goes to element j of the result. The move runs from the last
+// line down, each key read before anything is written over it (the view
+// holds two elements a line, and the top region starts above the keys of
+// the lines below). Counts the lines of each key into count on the way.
+const int32_t* lift_new_keys(line_tables& tables, const line_classes& classes, int64_t low,
+                             int32_t* count) {
+  const int32_t new_count = classes.sorted_count[1];
+  const line_entry* new_view = classes.sorted_view[1];
+  const uint64_t elements = tables.line_table[1].room() * 2;
+  auto* storage = reinterpret_cast<int32_t*>(tables.line_table[1].data());
+  assert(elements > 2 * (static_cast<uint64_t>(classes.prefix_len) + new_count) + 2);
+  int32_t* top = storage + (elements - new_count - 1);
+  for (int32_t j = new_count; j >= 1; --j) {
+    const int32_t key = new_view[j].key;
+    ++count[key - low];
+    top[j] = key;
+  }
+  return top;
+}
+
 }  // namespace
 
 bool count_line_classes(line_tables& tables, line_classes& classes) {
   const int32_t old_count = classes.sorted_count[0];
   const int32_t new_count = classes.sorted_count[1];
   const line_entry* old_view = classes.sorted_view[0];
-  const line_entry* new_view = classes.sorted_view[1];
   constexpr int32_t kFewestCounted = 1024;
   constexpr int32_t kWorthAThread = 1 << 16;
   if (new_count < kFewestCounted) return false;
-  int32_t least = new_view[1].key;
-  int32_t most = least;
-  for (int32_t j = 2; j <= new_count; ++j) {
-    least = std::min(least, new_view[j].key);
-    most = std::max(most, new_view[j].key);
-  }
-  const int64_t low = least;
-  const int64_t high = most;
+  const std::pair<int64_t, int64_t> keys = key_span(classes.sorted_view[1], new_count);
+  const int64_t low = keys.first;
+  const int64_t high = keys.second;
   // Every key value gets a counter, twice: worth it only when they are no
   // more than the lines, and the counters stay a few megabytes.
   const uint64_t span = static_cast<uint64_t>(high - low) + 1;
@@ -204,7 +233,7 @@ bool count_line_classes(line_tables& tables, line_classes& classes) {
   // or 0 for a key no new line has.
   table<int32_t> starts = zeroed_table<int32_t>(span);
   int32_t* start = starts.data();
-  for (int32_t j = 1; j <= new_count; ++j) ++start[new_view[j].key - low];
+  const int32_t* new_keys = lift_new_keys(tables, classes, low, start);
   int32_t next = 1;
   for (uint64_t k = 0; k < span; ++k) {
     int32_t lines = start[k];
@@ -218,8 +247,7 @@ bool count_line_classes(line_tables& tables, line_classes& classes) {
   int32_t* place = places.data();
   std::copy(start, start + span, place);
   auto* old_classes = reinterpret_cast<int32_t*>(tables.line_table[0].data());
-  table<int32_t> class_lists(static_cast<uint64_t>(new_count) + 2);
-  int32_t* class_list = class_lists.data();
+  auto* class_list = reinterpret_cast<int32_t*>(tables.line_table[1].data());
   run_both(
       new_count >= kWorthAThread, tables.operand_bytes,
       [&] {
@@ -231,11 +259,11 @@ bool count_line_classes(line_tables& tables, line_classes& classes) {
         }
       },
       [&] {
-        // The new view is in position order, so each class gets its lines
-        // rising.
+        // The new lines are taken in position order, so each class gets its
+        // lines rising. The list is written below the lifted keys.
         class_list[0] = 0;
         for (int32_t j = 1; j <= new_count; ++j) {
-          int32_t& at = place[new_view[j].key - low];
+          int32_t& at = place[new_keys[j] - low];
           if (at < 0) {  // the class's first line
             class_list[-at] = -j;
             at = -at + 1;
@@ -248,8 +276,7 @@ bool count_line_classes(line_tables& tables, line_classes& classes) {
   places.reset();
   starts.reset();
 
-  tables.line_table[1].reset();
-  classes.new_class_list = std::move(class_lists);
+  classes.new_class_list = reuse_line_table(tables, 1, new_count);
   classes.old_line_class = reuse_line_table(tables, 0, old_count);
   return true;
 }

@@ -2,8 +2,8 @@
 // classes of equal line hashes that the candidate search works on.
 //
 // The line tables do not survive the classes: their storage becomes
-// old_line_class and new_class_list (or, on large views, the counting's own
-// table), which are handed on in a line_classes record.
+// old_line_class and new_class_list, which are handed on in a line_classes
+// record.
 #ifndef OVARN_ENGINE_EQUIVALENCE_H_
 #define OVARN_ENGINE_EQUIVALENCE_H_
 
