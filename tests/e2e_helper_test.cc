@@ -190,7 +190,8 @@ std::string rest_of(bool adding, int ended, int first, int shift, int count) {
   std::string out;
   for (int from = first; from - shift <= count; from += 16385) {
     const std::string range = std::to_string(from) + ",$";
-    out += adding ? std::to_string(ended) + "a" + range + "\n" : range + "d" + std::to_string(ended) + "\n";
+    const std::string other = std::to_string(ended);
+    out += adding ? other + "a" + range + "\n" : range + "d" + other + "\n";
     for (int n = from; n < from + 16385 && n - shift <= count; ++n)
       out += (adding ? "> added" : "< added") + std::to_string(n - shift) + "\n";
   }
