@@ -40,23 +40,14 @@ void remove_and_resend(int signal_number) {
   raise(signal_number);
 }
 
-// Only a signal that still has its default action is caught: one that a
-// sanitizer handles keeps its handler.
-void catch_if_default(int signal_number, void (*handler)(int)) {
-  struct sigaction current;
-  if (sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
-  signal(signal_number, handler);
-}
-
-// The signals that end the run through its exit status are caught also when
-// the run was started with them ignored (as a shell starts a background job
-// with SIGINT ignored): the spool file must not outlive the run, and each of
-// them ends the run alike however the run was started. One that a sanitizer
-// handles keeps its handler.
-void catch_unless_handled(int signal_number, void (*handler)(int)) {
+// Catches a signal that has its default action, and with also_ignored one
+// that the run was started with ignored (as a shell starts a background job
+// with SIGINT ignored); one that a sanitizer handles keeps its handler.
+void catch_signal(int signal_number, void (*handler)(int), bool also_ignored) {
   struct sigaction current;
   if (sigaction(signal_number, nullptr, &current) != 0) return;
-  if (current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN) return;
+  const bool ignored = current.sa_handler == SIG_IGN;
+  if (current.sa_handler != SIG_DFL && !(also_ignored && ignored)) return;
   signal(signal_number, handler);
 }
 
@@ -135,8 +126,10 @@ void copy_stdin(int fd) {
 }  // namespace
 
 char* spool_stdin() {
-  for (int s : kCaughtSignals) catch_unless_handled(s, exit_on_signal);
-  for (int s : kFatalSignals) catch_if_default(s, remove_and_resend);
+  // The signals that end the run through its exit status end it alike
+  // however the run was started, and the spool file must not outlive it.
+  for (int s : kCaughtSignals) catch_signal(s, exit_on_signal, true);
+  for (int s : kFatalSignals) catch_signal(s, remove_and_resend, false);
 
   // The path counts as ours only once the file exists, and a signal must not
   // see a file that is made but not yet recorded.
